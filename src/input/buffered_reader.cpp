@@ -1,0 +1,99 @@
+#include "input/buffered_reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <syslog.h>
+#include <unistd.h>
+
+namespace {
+
+// The reader's own failures go to the log at LOG_EMERG, not through fatal.
+[[noreturn]] void read_failed() {
+  int saved_errno = errno;
+  fprintf(stderr, "buffered_reader::read_into_buffer: read failed (%s)\n",
+          strerror(saved_errno));
+  errno = saved_errno;
+  syslog(LOG_EMERG, "buffered_reader::read_into_buffer: read failed: %m");
+  exit(1);
+}
+
+[[noreturn]] void realloc_failed() {
+  fprintf(stderr, "buffered_reader::read_into_buffer: realloc failed\n");
+  syslog(LOG_EMERG, "buffered_reader::read_into_buffer: realloc failed");
+  exit(1);
+}
+
+[[noreturn]] void malloc_failed(long long size) {
+  fprintf(stderr, "buffered_reader::read_line: malloc(%lld) failed\n", size);
+  syslog(LOG_EMERG, "buffered_reader::read_line: malloc(%lld) failed", size);
+  exit(1);
+}
+
+}  // namespace
+
+buffered_reader::buffered_reader(int32_t fd, int32_t block_size)
+    : fd(fd), block_size(block_size), buffer(nullptr), bytes_held(0),
+      read_pos(0) {}
+
+buffered_reader::~buffered_reader() { free(buffer); }
+
+void buffered_reader::garbage_collect() {
+  int64_t unread = bytes_held - read_pos;
+  if (read_pos == 0 || unread <= 0) return;
+  memmove(buffer, buffer + read_pos, static_cast<size_t>(unread));
+  bytes_held = unread;
+  read_pos = 0;
+  buffer[bytes_held] = '\0';
+}
+
+int32_t buffered_reader::read_into_buffer() {
+  garbage_collect();
+  size_t size = static_cast<size_t>(bytes_held) + static_cast<size_t>(block_size) + 1;
+  char *resized = static_cast<char *>(realloc(buffer, size));
+  if (resized == nullptr) realloc_failed();
+  buffer = resized;
+
+  ssize_t n;
+  do {
+    n = read(fd, buffer + bytes_held, static_cast<size_t>(block_size));
+  } while (n < 0 && (errno == EINTR || errno == EAGAIN));
+  if (n < 0) read_failed();
+
+  bytes_held += n;
+  buffer[bytes_held] = '\0';
+  return static_cast<int32_t>(n);
+}
+
+char *buffered_reader::read_line() {
+  if (bytes_held - read_pos <= 0 && read_into_buffer() == 0) return nullptr;
+
+  // Bytes after read_pos already known to hold no line feed, so that a long
+  // line is scanned once however many blocks it spans.
+  int64_t searched = 0;
+  int64_t end;
+  for (;;) {
+    const char *from = buffer + read_pos + searched;
+    const void *found = memchr(from, '\n', static_cast<size_t>(bytes_held - read_pos - searched));
+    if (found != nullptr) {
+      end = static_cast<const char *>(found) - buffer;
+      break;
+    }
+    searched = bytes_held - read_pos;
+    if (read_into_buffer() == 0) {
+      end = bytes_held;
+      break;
+    }
+  }
+
+  int64_t length = end - read_pos;
+  char *line = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
+  if (line == nullptr) malloc_failed(static_cast<long long>(length) + 1);
+  // A NUL byte ends the text handed out for this line, not the data.
+  size_t text_length = strnlen(buffer + read_pos, static_cast<size_t>(length));
+  memcpy(line, buffer + read_pos, text_length);
+  line[text_length] = '\0';
+  read_pos = end + 1;
+  return line;
+}

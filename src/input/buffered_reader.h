@@ -1,0 +1,40 @@
+// Turns a readable descriptor (a status file or a TCP connection) into lines.
+// It reads in blocks into one growing heap buffer, hands out each line as a
+// fresh heap copy without its line feed, and ends the process itself when a
+// read or an allocation fails.
+#ifndef SENTREL_INPUT_BUFFERED_READER_H
+#define SENTREL_INPUT_BUFFERED_READER_H
+
+#include <cstdint>
+
+class buffered_reader {
+ public:
+  // Borrows `fd` (never closed here); each read asks for `block_size` > 0
+  // bytes. Nothing is allocated or read yet.
+  buffered_reader(int32_t fd, int32_t block_size);
+  ~buffered_reader();
+  buffered_reader(const buffered_reader &) = delete;
+  buffered_reader &operator=(const buffered_reader &) = delete;
+
+  // The next line without its line feed, owned by the caller (release it
+  // with free), or null once the data has ended. A line holding a NUL byte is
+  // handed out up to that byte; reading goes on with the next line.
+  char *read_line();
+
+  // Reads one block behind the held data; returns the byte count, 0 at the
+  // end of the data.
+  int32_t read_into_buffer();
+
+  // Moves the unread bytes to the start of the buffer when a line runs past
+  // the end of the held data.
+  void garbage_collect();
+
+  // Public so that tests can check the buffer discipline.
+  int32_t fd;
+  int32_t block_size;
+  char *buffer;
+  int64_t bytes_held;  // valid bytes from the start, consumed ones included
+  int64_t read_pos;    // first byte not yet handed out
+};
+
+#endif

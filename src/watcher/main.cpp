@@ -1,0 +1,8 @@
+// sentrel: watches a Nagios status file and prints every state change.
+#include "watcher/watch_settings.h"
+
+int main(int argc, char **argv) {
+  watch_settings settings;
+  parse_options(argc, argv, &settings);
+  return 0;
+}

@@ -1,0 +1,103 @@
+#include "run_program.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+void drain(int fd, std::string *into, bool *open) {
+  char chunk[65536];
+  ssize_t n = read(fd, chunk, sizeof chunk);
+  if (n > 0) into->append(chunk, static_cast<size_t>(n));
+  else if (n == 0 || errno != EINTR) *open = false;
+}
+
+}  // namespace
+
+program_result run_program(const std::vector<std::string> &argv,
+                           const std::string &input, int timeout_seconds) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) abort();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    std::vector<char *> args;
+    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  signal(SIGPIPE, SIG_IGN);
+  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    // The program need not read its input.
+  }
+  close(in[1]);
+
+  program_result result;
+  bool out_open = true, err_open = true;
+  time_t deadline = time(nullptr) + timeout_seconds;
+  while (out_open || err_open) {
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int left = static_cast<int>(deadline - time(nullptr));
+    if (left <= 0) {
+      kill(pid, SIGKILL);
+      deadline = time(nullptr) + 3600;
+      continue;
+    }
+    if (poll(fds, 2, left * 1000) < 0) continue;
+    if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
+    if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
+  }
+  close(out[0]);
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+program_result run_sentrel(const std::vector<std::string> &arguments,
+                           int timeout_seconds) {
+  std::vector<std::string> argv = {SENTREL_BINARY};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return run_program(argv, "", timeout_seconds);
+}
+
+std::string make_temp_dir() {
+  const char *base = getenv("TMPDIR");
+  std::string pattern = std::string(base ? base : "/tmp") + "/sentrel-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) ADD_FAILURE() << "mkdtemp: " << strerror(errno);
+  return buffer.data();
+}
+
+void write_file(const std::string &path, const std::string &contents) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << contents;
+  ASSERT_TRUE(file.good()) << "cannot write " << path;
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}

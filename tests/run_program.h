@@ -1,0 +1,36 @@
+// Runs a program as a child process with real pipes and collects what it
+// wrote, for the tests that check the built binary from outside.
+#ifndef SENTREL_TESTS_RUN_PROGRAM_H
+#define SENTREL_TESTS_RUN_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+struct program_result {
+  int exit_status = -1;  // -1 when killed by a signal (see signal)
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+// Runs `argv` (argv[0] is the path) with `input` on standard input and
+// returns its exit status and output. A program still running after
+// `timeout_seconds` is killed with SIGKILL; that shows as signal 9.
+program_result run_program(const std::vector<std::string> &argv,
+                           const std::string &input = "",
+                           int timeout_seconds = 20);
+
+// run_program on the built sentrel with these arguments.
+program_result run_sentrel(const std::vector<std::string> &arguments,
+                           int timeout_seconds = 20);
+
+// A fresh private directory under $TMPDIR (or /tmp) for one test's files.
+std::string make_temp_dir();
+
+// Writes `contents` to `path`, replacing it; fails the test on error.
+void write_file(const std::string &path, const std::string &contents);
+
+// The whole contents of `path`.
+std::string read_file(const std::string &path);
+
+#endif
