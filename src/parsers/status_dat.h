@@ -1,0 +1,16 @@
+// Reads a Nagios 2.x and later status file (status.dat): blocks of
+// `key=value` lines, of which host and service blocks become entries.
+#ifndef SENTREL_PARSERS_STATUS_DAT_H
+#define SENTREL_PARSERS_STATUS_DAT_H
+
+#include <cstdint>
+
+#include "status/stats_entry.h"
+
+// Reads `fd` to its end (leaving it open) into a fresh stats array: null
+// with count 0 when no block opened at all, else an allocated array holding
+// `*count` entries in file order. Unknown keys of host and service blocks are
+// reported on standard output as "{key} ???".
+void parse_status_dat(int32_t fd, stats_entry **entries, int32_t *count);
+
+#endif

@@ -1,0 +1,22 @@
+// Reads a Nagios 1.x status file (status.log): one `;`-separated line per
+// host or service record.
+#ifndef SENTREL_PARSERS_STATUS_LOG_H
+#define SENTREL_PARSERS_STATUS_LOG_H
+
+#include <cstdint>
+
+#include "status/stats_entry.h"
+
+constexpr int32_t max_log_fields = 32;
+
+// Cuts `line` in place at each `;` into at most 32 fields and returns their
+// number (1 to 32); slots from that number on are null. Text after a 32nd
+// separator belongs to no slot.
+int32_t split_fields(char *line, char *slots[max_log_fields]);
+
+// Reads `fd` to its end (leaving it open) into a fresh stats array: null
+// with count 0 when the input held no data line, else an allocated array of
+// `*count` host and service entries (and possibly one zeroed spare slot).
+void parse_status_log(int32_t fd, stats_entry **entries, int32_t *count);
+
+#endif

@@ -1,0 +1,50 @@
+// The status.dat key table: every row is reachable by the binary search,
+// near misses are not, and the skipped keys of newer Nagios are recognised.
+#include "parsers/status_key_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(status_key_table, every_row_is_found_by_its_own_key) {
+  for (const status_key &row : status_key_table) {
+    EXPECT_EQ(&row, find_status_key(row.key)) << row.key;
+    std::string copy = row.key;  // found by content, not by address
+    EXPECT_EQ(&row, find_status_key(copy.c_str())) << row.key;
+  }
+}
+
+TEST(status_key_table, rows_have_the_field_of_their_kind) {
+  int32_t per_kind[4] = {0, 0, 0, 0};
+  for (const status_key &row : status_key_table) {
+    int set = (row.text_field != nullptr) + (row.int_field != nullptr) +
+              (row.long_field != nullptr) + (row.double_field != nullptr);
+    EXPECT_EQ(1, set) << row.key;
+    per_kind[static_cast<int>(row.kind)]++;
+  }
+  EXPECT_EQ(12, per_kind[static_cast<int>(value_kind::text)]);
+  EXPECT_EQ(50, per_kind[static_cast<int>(value_kind::int32)]);
+  EXPECT_EQ(8, per_kind[static_cast<int>(value_kind::int64)]);
+  EXPECT_EQ(7, per_kind[static_cast<int>(value_kind::floating)]);
+}
+
+TEST(status_key_table, near_misses_are_not_found) {
+  const char *misses[] = {"",           "a",           "author ",    " author",
+                          "autho",      "Author",      "typ",        "types",
+                          "zzz",        "\xff",        "obsess",     "importance",
+                          "host_nam",   "host_name\r", "_OWNER",     "current_state="};
+  for (const char *miss : misses) EXPECT_EQ(nullptr, find_status_key(miss)) << miss;
+}
+
+TEST(status_key_table, keys_of_newer_nagios_are_recognised_as_ignored) {
+  const char *ignored[] = {"obsess",       "importance", "is_in_effect", "flex_downtime_start",
+                           "start_notification_sent", "event_handler_period", "_OWNER", "_"};
+  for (const char *key : ignored) EXPECT_TRUE(is_ignored_status_key(key)) << key;
+  const char *reported[] = {"",        "obsess ",   " obsess", "Obsess", "importances",
+                            "x_OWNER", "# obsess", "obses"};
+  for (const char *key : reported) EXPECT_FALSE(is_ignored_status_key(key)) << key;
+}
+
+}  // namespace
