@@ -96,6 +96,9 @@ running_program start_program(const std::vector<std::string> &argv,
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    // The test's own sockets and FIFO ends must not live on in the program:
+    // a listener it inherited would keep accepting after the test closed it.
+    for (int fd = 3; fd < 1024; fd++) close(fd);
     for (const std::string &setting : environment)
       putenv(const_cast<char *>(setting.c_str()));
     std::vector<char *> args;
