@@ -89,6 +89,8 @@ running_program start_program(const std::vector<std::string> &argv,
   fflush(nullptr);
   program.pid = fork();
   if (program.pid == 0) {
+    // A group of its own, so that a test can signal it as a terminal would.
+    setpgid(0, 0);
     int in = open("/dev/null", O_RDONLY);
     int out = open(program.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(program.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

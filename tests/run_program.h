@@ -28,7 +28,7 @@ program_result run_sentrel(const std::vector<std::string> &arguments,
 
 // A program left running in the background while a test feeds it, its
 // standard output and error going to files (so it never blocks on a full
-// pipe), its standard input from /dev/null.
+// pipe), its standard input from /dev/null, in a process group of its own.
 struct running_program {
   pid_t pid = -1;
   std::string out_path;
