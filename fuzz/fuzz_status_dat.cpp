@@ -1,0 +1,21 @@
+// Any bytes as a status.dat: no crash, no hang, no leak.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz_input.h"
+#include "parsers/status_dat.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  silence_standard_output();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  stats_entry *entries = nullptr;
+  int32_t count = 0;
+  parse_status_dat(descriptor_holding(data, size), &entries, &count);
+  for (int32_t i = 0; i < count; i++)
+    if (entries[i].type != entry_host && entries[i].type != entry_service) __builtin_trap();
+  release_stats_array(entries, count);
+  return 0;
+}
