@@ -5,7 +5,6 @@
 #include <dirent.h>
 
 #include <csignal>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -57,6 +56,12 @@ TEST(demo, snapshots_show_problems_then_changes) {
   EXPECT_EQ("", result.err);
 }
 
+std::string masked_digits(std::string text) {
+  for (char &c : text)
+    if (c >= '0' && c <= '9') c = '#';
+  return text;
+}
+
 bool is_empty_dir(const std::string &path) {
   DIR *dir = opendir(path.c_str());
   if (dir == nullptr) return false;
@@ -71,16 +76,17 @@ TEST(demo, run_shows_the_first_poll_and_cleans_up_on_interrupt) {
   running_program demo =
       start_program({demo_dir + "/run", SENTREL_BINARY}, {"TMPDIR=" + tmp, "TZ=UTC"});
   // The first poll's two problems, two lines each, flushed at once.
-  std::string first_poll =
-      "[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2} CRIT db1 Disk /var\n"
-      "DISK CRITICAL - free space: /var 310 MiB \\(1%\\)\n"
-      "[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2} WARN web1 HTTPS\n"
-      "SSL WARNING - certificate expires in 9 days\n";
-  ASSERT_TRUE(wait_for_output_beyond(demo, 159));  // the 160 bytes above
+  // Dated now, which the test does not know: digits are compared as '#'.
+  std::string first_poll = masked_digits(
+      "2000/01/01 00:00 CRIT db1 Disk /var\n"
+      "DISK CRITICAL - free space: /var 310 MiB (1%)\n"
+      "2000/01/01 00:00 WARN web1 HTTPS\n"
+      "SSL WARNING - certificate expires in 9 days\n");
+  EXPECT_TRUE(wait_for_output_beyond(demo, first_poll.size() - 1));
   kill(-demo.pid, SIGINT);  // what Ctrl-C sends to the terminal's group
   program_result result = stop_program(demo, 0);
   EXPECT_EQ(130, result.exit_status);
-  EXPECT_TRUE(std::regex_search(result.out, std::regex("^" + first_poll))) << result.out;
+  EXPECT_EQ(first_poll, masked_digits(result.out.substr(0, first_poll.size()))) << result.out;
   EXPECT_EQ("", result.err);
   EXPECT_TRUE(is_empty_dir(tmp)) << "demo/run left files in " << tmp;
 }
