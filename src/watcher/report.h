@@ -25,9 +25,9 @@ void report_entry(const stats_entry *current, int32_t current_count,
                   int32_t previous_count, bool hard_only,
                   report_layout layout);
 
-// Whether entry `index` is a current HARD problem worth showing. Ends the
-// process for an entry that passes every other test with a state outside
-// 0 to 3 (or 1 to 3 when `hide_ok`).
+// Whether entry `index` is a current HARD problem worth showing; the switches
+// let masked, silenced, acknowledged and OK entries through. Ends the process
+// for an entry that passes every other test with a state outside 0 to 3.
 bool show_on_first_poll(const stats_entry *entries, int32_t count,
                         int32_t index, bool include_masked,
                         bool include_notifications_disabled,
