@@ -80,6 +80,78 @@ program_result run_sentrel(const std::vector<std::string> &arguments,
   return run_program(argv, "", timeout_seconds);
 }
 
+running_program start_program(const std::vector<std::string> &argv,
+                              const std::vector<std::string> &environment) {
+  running_program program;
+  std::string dir = make_temp_dir();
+  program.out_path = dir + "/stdout";
+  program.err_path = dir + "/stderr";
+  fflush(nullptr);
+  program.pid = fork();
+  if (program.pid == 0) {
+    // A group of its own, so that a test can signal it as a terminal would.
+    setpgid(0, 0);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(program.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(program.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    // The test's own sockets and FIFO ends must not live on in the program:
+    // a listener it inherited would keep accepting after the test closed it.
+    for (int fd = 3; fd < 1024; fd++) close(fd);
+    for (const std::string &setting : environment)
+      putenv(const_cast<char *>(setting.c_str()));
+    std::vector<char *> args;
+    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  return program;
+}
+
+bool program_is_running(const running_program &program) {
+  siginfo_t info;
+  memset(&info, 0, sizeof info);
+  if (waitid(P_PID, program.pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+  return info.si_pid == 0;
+}
+
+program_result stop_program(const running_program &program, int signal,
+                            int timeout_seconds) {
+  if (signal != 0) kill(program.pid, signal);
+  time_t deadline = time(nullptr) + timeout_seconds;
+  int status = 0;
+  while (waitpid(program.pid, &status, WNOHANG) == 0) {
+    if (time(nullptr) >= deadline) {
+      ADD_FAILURE() << "program still running after " << timeout_seconds << " s";
+      kill(program.pid, SIGKILL);
+      waitpid(program.pid, &status, 0);
+      break;
+    }
+    usleep(10000);
+  }
+  program_result result;
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.out = read_file(program.out_path);
+  result.err = read_file(program.err_path);
+  return result;
+}
+
+bool is_fatal_record(const std::string &err, const std::string &message) {
+  const std::string head = message + ": errno=";
+  const std::string tail = " (if applicable)\n";
+  if (err.size() <= head.size() + tail.size()) return false;
+  if (err.compare(0, head.size(), head) != 0) return false;
+  if (err.compare(err.size() - tail.size(), tail.size(), tail) != 0) return false;
+  std::string number = err.substr(head.size(), err.size() - head.size() - tail.size());
+  if (number[0] == '-') number.erase(0, 1);
+  return !number.empty() && number.find_first_not_of("0123456789") == std::string::npos;
+}
+
 std::string make_temp_dir() {
   const char *base = getenv("TMPDIR");
   std::string pattern = std::string(base ? base : "/tmp") + "/sentrel-test-XXXXXX";

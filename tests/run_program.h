@@ -3,6 +3,8 @@
 #ifndef SENTREL_TESTS_RUN_PROGRAM_H
 #define SENTREL_TESTS_RUN_PROGRAM_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,31 @@ program_result run_program(const std::vector<std::string> &argv,
 // run_program on the built sentrel with these arguments.
 program_result run_sentrel(const std::vector<std::string> &arguments,
                            int timeout_seconds = 20);
+
+// A program left running in the background while a test feeds it, its
+// standard output and error going to files (so it never blocks on a full
+// pipe), its standard input from /dev/null, in a process group of its own.
+struct running_program {
+  pid_t pid = -1;
+  std::string out_path;
+  std::string err_path;
+};
+
+// Starts `argv` with `environment` ("NAME=value") added to the test's own.
+running_program start_program(const std::vector<std::string> &argv,
+                              const std::vector<std::string> &environment = {});
+
+// Whether the program has not ended yet (it is not reaped here).
+bool program_is_running(const running_program &program);
+
+// Sends `signal` unless it is 0, waits for the end (killing the program
+// after `timeout_seconds`) and returns its status and output.
+program_result stop_program(const running_program &program, int signal,
+                            int timeout_seconds = 20);
+
+// Whether `err` is exactly one record of fatal for `message`:
+// "message: errno=N (if applicable)\n", whatever N is.
+bool is_fatal_record(const std::string &err, const std::string &message);
 
 // A fresh private directory under $TMPDIR (or /tmp) for one test's files.
 std::string make_temp_dir();

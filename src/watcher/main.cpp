@@ -1,8 +1,9 @@
 // sentrel: watches a Nagios status file and prints every state change.
+#include "watcher/polling_loop.h"
 #include "watcher/watch_settings.h"
 
 int main(int argc, char **argv) {
   watch_settings settings;
   parse_options(argc, argv, &settings);
-  return 0;
+  run_polling_loop(settings);
 }

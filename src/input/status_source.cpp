@@ -1,0 +1,83 @@
+#include "input/status_source.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "support/fatal.h"
+#include "support/numbers.h"
+
+namespace {
+
+const uint16_t default_port = 33333;
+
+// What each resolver failure tells the operator.
+struct resolver_failure {
+  int code;
+  const char *message;
+};
+const resolver_failure resolver_failures[] = {
+    {HOST_NOT_FOUND, "The specified host is unknown.\n"},
+    {TRY_AGAIN,
+     "A temporary error occurred on an authoritative name server. Try again "
+     "later.\n"},
+    {NO_RECOVERY, "A non-recoverable name server error occurred.\n"},
+    {NO_DATA, "The requested name is valid but does not have an IP address.\n"},
+};
+
+[[noreturn]] void fail_resolution(const char *host, int code) {
+  for (const resolver_failure &failure : resolver_failures)
+    if (failure.code == code) fatal("%s", failure.message);
+  fatal("Could not resolve %s for an unknown reason (%d)\n", host, code);
+}
+
+}  // namespace
+
+int32_t open_status_source(const char *status_source, bool source_is_file) {
+  if (!source_is_file) return connect_to_host(status_source);
+  return open(status_source, O_RDONLY);
+}
+
+uint16_t port_from_text(const char *text) {
+  return static_cast<uint16_t>(static_cast<uint32_t>(text_to_int(text)) & 0xffffu);
+}
+
+int32_t connect_to_host(const char *host_and_port) {
+  char *host = xstrdup(host_and_port);
+  uint16_t port = default_port;
+  char *colon = strchr(host, ':');
+  if (colon != nullptr) {
+    *colon = '\0';
+    port = port_from_text(colon + 1);
+  }
+  sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  resolve_host(host, &address);
+  address.sin_port = htons(port);
+  xfree(host, "host name");
+
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) fatal("problem creating socket");
+  // The only guard against a peer that vanishes without closing.
+  int keep_alive = 1;
+  if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keep_alive, sizeof keep_alive) != 0)
+    fatal("problem setting KEEPALIVE");
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+void resolve_host(const char *host, sockaddr_in *address) {
+  const hostent *answer = gethostbyname(host);
+  if (answer == nullptr) fail_resolution(host, h_errno);
+  // Only an IPv4 answer fits the address; anything else cannot be used.
+  if (answer->h_addrtype != AF_INET || answer->h_length != sizeof address->sin_addr ||
+      answer->h_addr_list[0] == nullptr)
+    fail_resolution(host, NO_DATA);
+  address->sin_family = AF_INET;
+  memcpy(&address->sin_addr, answer->h_addr_list[0], sizeof address->sin_addr);
+}

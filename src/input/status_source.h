@@ -1,0 +1,25 @@
+// Where each poll's status file comes from: a local file, or a TCP service
+// that sends the whole file on every connection and then closes. Either way
+// the caller gets a plain readable descriptor, or -1 for a poll without data.
+#ifndef SENTREL_INPUT_STATUS_SOURCE_H
+#define SENTREL_INPUT_STATUS_SOURCE_H
+
+#include <cstdint>
+#include <netinet/in.h>
+
+// A descriptor for `status_source`, a path when `source_is_file`, else
+// host[:port]; -1, silently, when the file or the connection is not there.
+int32_t open_status_source(const char *status_source, bool source_is_file);
+
+// A socket connected to host[:port] (port 33333 when none is given), or -1
+// when the connection fails. Resolution and socket failures are fatal.
+int32_t connect_to_host(const char *host_and_port);
+
+// Fills the family and IPv4 address of `address` for `host`, or ends the
+// process with the resolver's reason.
+void resolve_host(const char *host, sockaddr_in *address);
+
+// The port a port text names: read like atoi, cut to its low 16 bits.
+uint16_t port_from_text(const char *text);
+
+#endif

@@ -1,0 +1,54 @@
+// Which entries of a poll are reported, and how a report reads. A first poll
+// shows the current HARD problems that nobody has silenced; every later poll
+// shows what changed since the previous poll's array.
+#ifndef SENTREL_WATCHER_REPORT_H
+#define SENTREL_WATCHER_REPORT_H
+
+#include <cstdint>
+
+#include "status/stats_entry.h"
+
+// The two forms of a report: date, time, label, host and service, then the
+// plugin output on a line of its own or after a comma on the same line.
+enum class report_layout { two_lines, one_line };
+
+// Index of the last successful lookup in a previous array, kept for the whole
+// process and never reset, so that a lookup in an unchanged file order tests
+// the last match and its successor first.
+extern int32_t lookup_cursor;
+
+// Decides whether entry `index` of the current array is reported (by the
+// first-poll rule when `previous` is null, else by the change rule against
+// it) and prints its report at once.
+void report_entry(const stats_entry *current, int32_t current_count,
+                  int32_t index, const stats_entry *previous,
+                  int32_t previous_count, bool hard_only,
+                  report_layout layout);
+
+// Whether entry `index` is a current HARD problem worth showing; the switches
+// let masked, silenced, acknowledged and OK entries through. Ends the process
+// for an entry that passes every other test with a state outside 0 to 3.
+bool show_on_first_poll(const stats_entry *entries, int32_t count,
+                        int32_t index, bool include_masked,
+                        bool include_notifications_disabled,
+                        bool include_acknowledged, bool hide_ok);
+
+// Index of the first entry with this identity, searching from lookup_cursor
+// and wrapping around, or -1. A success moves lookup_cursor there. A null
+// host or service matches only entries whose field is null as well.
+int32_t find_previous_entry(const stats_entry *entries, int32_t count,
+                            const char *host, const char *service);
+
+// Whether the step from `previous` to `current` is a change to report: any
+// state change without `hard_only`, else only what the HARD rule admits.
+bool changed_since_previous(const stats_entry *previous,
+                            const stats_entry *current, bool hard_only);
+
+// The four-character label of a state code; " ?? " for codes it does not know.
+const char *state_label(int32_t current_state);
+
+// Writes the report of `entry` to standard output in `layout`, the time of
+// its last state change in local time.
+void print_report_line(const stats_entry *entry, report_layout layout);
+
+#endif

@@ -1,0 +1,396 @@
+// The watcher end to end: the built binary polls a FIFO or a TCP peer that
+// hands it one known snapshot per poll (-i 0, TZ=UTC), and its output is
+// checked poll by poll.
+#include "watcher/polling_loop.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "status_feed.h"
+
+namespace {
+
+enum { soft = 0, hard = 1 };
+
+// Runs the same snapshots with each of the option sets and expects the
+// same output from all of them.
+void expect_output_under_each(const std::vector<std::vector<std::string>> &option_sets,
+                              const std::vector<std::string> &snapshots,
+                              const std::string &expected) {
+  for (const auto &options : option_sets) {
+    program_result result = watch_snapshots(options, snapshots);
+    std::string name = options.empty() ? "(no options)" : options[0];
+    EXPECT_EQ(expected, result.out) << name;
+    EXPECT_EQ("", result.err) << name;
+    EXPECT_EQ(SIGTERM, result.signal) << name;
+  }
+}
+
+TEST(first_poll, shows_current_hard_problems_that_nobody_silenced) {
+  struct {
+    const char *host;
+    const char *service;
+    int state;
+    int state_type;
+    dat_fields extra;
+    const char *label;  // null: not shown
+  } services[] = {
+      {"web", "critical", 2, hard, {}, "CRIT"},
+      {"web", "warning", 1, hard, {}, "WARN"},
+      {"web", "unknown", 3, hard, {}, " ?? "},
+      {"web", "ok", 0, hard, {}, nullptr},
+      {"web", "soft critical", 2, soft, {}, nullptr},
+      {"web", "acknowledged", 2, hard, {{"problem_has_been_acknowledged", "1"}}, nullptr},
+      {"web", "acknowledgement type 2", 2, hard, {{"problem_has_been_acknowledged", "2"}}, "CRIT"},
+      {"web", "in downtime", 2, hard, {{"scheduled_downtime_depth", "0.5"}}, nullptr},
+      {"web", "notifications off", 2, hard, {{"notifications_enabled", "0"}}, nullptr},
+      {"web", "no checks", 2, hard,
+       {{"active_checks_enabled", "0"}, {"passive_checks_enabled", "0"}}, nullptr},
+      {"web", "passive only", 2, hard, {{"active_checks_enabled", "0"}}, "CRIT"},
+      {"router", "behind a down host", 2, hard, {}, nullptr},
+      {"dmz", "behind a soft down host", 2, hard, {}, nullptr},
+      // An unknown code is no problem for an entry hidden anyway.
+      {"web", "soft state 4", 4, soft, {}, nullptr},
+      {"web", "silenced state 4", 4, hard, {{"notifications_enabled", "0"}}, nullptr},
+  };
+  std::string snapshot = dat_host("web", 0, hard, "PING OK") +
+                         dat_host("router", 1, hard, "PING timeout") +  // DOWN
+                         dat_host("dmz", 2, soft, "unreachable");
+  std::string expected = report("CRIT", "router", "", "PING timeout");
+  for (const auto &s : services) {
+    snapshot += dat_service(s.host, s.service, s.state, s.state_type, "output", s.extra);
+    if (s.label) expected += report(s.label, s.host, s.service, "output");
+  }
+  // Only the first poll shows anything: the second reads the same file.
+  expect_output_under_each({{}, {"-H"}}, {snapshot, snapshot}, expected);
+}
+
+TEST(first_poll, everything_ok_prints_nothing) {
+  std::string snapshot = dat_host("db1", 0, hard, "up") + dat_service("db1", "load", 0, hard, "ok");
+  expect_output_under_each({{}, {"-H"}}, {snapshot}, "");
+}
+
+TEST(first_poll, unknown_state_ends_the_watcher_after_the_earlier_reports) {
+  struct {
+    const char *name;
+    std::vector<std::string> options;
+    std::string snapshot;
+    const char *message;
+  } cases[] = {
+      {"status.dat code 4", {},
+       dat_service("db1", "before", 2, hard, "first") +
+           dat_service("db1", "broken", 4, hard, "?") +
+           dat_service("db1", "after", 2, hard, "never printed"),
+       "internal error: state 4 not known"},
+      {"status.log text it does not know", {"-x"},
+       log_service("db1", "before", "CRITICAL", "HARD", "first") +
+           log_service("db1", "broken", "BROKEN", "HARD", "?") +
+           log_service("db1", "after", "CRITICAL", "HARD", "never printed"),
+       "internal error: state -1 not known"},
+  };
+  for (const auto &c : cases) {
+    program_result result = watch_snapshots(c.options, {c.snapshot});
+    EXPECT_EQ(1, result.exit_status) << c.name;
+    EXPECT_EQ(report("CRIT", "db1", "before", "first"), result.out) << c.name;
+    EXPECT_TRUE(is_fatal_record(result.err, c.message)) << c.name << ": " << result.err;
+  }
+}
+
+TEST(later_poll, reports_state_changes_by_the_hard_only_rule) {
+  struct {
+    const char *service;
+    int was_type, was_state;
+    int now_type, now_state;
+    const char *first_poll;  // label on the first poll, null: not shown
+    const char *hard_only;   // label on the second poll by default
+    const char *any_change;  // label on the second poll with -H
+  } cases[] = {
+      {"soft warning to hard warning", soft, 1, hard, 1, nullptr, "WARN", nullptr},
+      {"soft warning to hard ok", soft, 1, hard, 0, nullptr, nullptr, " OK "},
+      {"soft ok to hard critical", soft, 0, hard, 2, nullptr, "CRIT", "CRIT"},
+      {"soft warning to soft critical", soft, 1, soft, 2, nullptr, nullptr, "CRIT"},
+      {"hard critical to hard ok", hard, 2, hard, 0, "CRIT", " OK ", " OK "},
+      {"hard warning to hard critical", hard, 1, hard, 2, "WARN", "CRIT", "CRIT"},
+      {"hard ok to soft critical", hard, 0, soft, 2, nullptr, nullptr, "CRIT"},
+      {"hard critical to soft critical", hard, 2, soft, 2, "CRIT", nullptr, nullptr},
+      {"hard critical with a new output", hard, 2, hard, 2, "CRIT", nullptr, nullptr},
+  };
+  std::string was = dat_host("db1", 0, hard, "up"), now = was;
+  std::string first_poll, hard_only, any_change;
+  for (const auto &c : cases) {
+    was += dat_service("db1", c.service, c.was_state, c.was_type, "before");
+    now += dat_service("db1", c.service, c.now_state, c.now_type, "after");
+    if (c.first_poll) first_poll += report(c.first_poll, "db1", c.service, "before");
+    if (c.hard_only) hard_only += report(c.hard_only, "db1", c.service, "after");
+    if (c.any_change) any_change += report(c.any_change, "db1", c.service, "after");
+  }
+  expect_output_under_each({{}, {"-h"}}, {was, now}, first_poll + hard_only);
+  expect_output_under_each({{"-H"}}, {was, now}, first_poll + any_change);
+}
+
+TEST(later_poll, entry_new_since_the_last_poll_is_reported_whatever_its_state) {
+  std::string was = dat_host("db1", 0, hard, "up") + dat_service("db1", "load", 0, hard, "ok");
+  std::string now = was + dat_service("db1", "new", 0, hard, "fine") +
+                    dat_host("web2", 0, soft, "booting");
+  expect_output_under_each({{}, {"-H"}}, {was, now},
+                           report(" OK ", "db1", "new", "fine") +
+                               report(" OK ", "web2", "", "booting"));
+}
+
+TEST(later_poll, comment_blocks_are_found_first_from_where_the_last_lookup_ended) {
+  // Comment blocks become further entries with their host's identity. After
+  // a poll the lookup cursor rests on the last one; the next poll's first
+  // lookup starts there, so the host is compared with its own comment (state
+  // 0, SOFT) and its recovery goes unreported, while the service after it is
+  // found only by wrapping round to the start of the array.
+  std::string comments =
+      dat_block("hostcomment", {{"host_name", "web1"}, {"author", "ops"}, {"comment_data", "new disk"}}) +
+      dat_block("hostcomment", {{"host_name", "db1"}, {"author", "ops"}, {"comment_data", "rack 4"}});
+  auto snapshot = [&](int db1_state, const char *db1_output) {
+    return dat_host("db1", db1_state, hard, db1_output) +
+           dat_service("db1", "mysql", 2, hard, "connection refused") +
+           dat_host("web1", 0, hard, "up") +
+           dat_service("web1", "disk", 1, hard, "92% used") + comments;
+  };
+  std::string down = snapshot(1, "PING timeout"), up = snapshot(0, "PING OK");
+  expect_output_under_each({{}, {"-H"}}, {down, down, up, down},
+                           report("CRIT", "db1", "", "PING timeout") +   // first poll
+                               report("WARN", "web1", "disk", "92% used") +
+                               report("CRIT", "db1", "", "PING timeout"));  // fourth poll
+}
+
+TEST(later_poll, downtime_block_right_after_its_service_is_compared_with_the_service) {
+  // The lookup starts at the last match itself, so the downtime entry that
+  // follows a service is matched to that service and reported as a change.
+  std::string snapshot =
+      dat_host("db1", 0, hard, "up") + dat_service("db1", "backup", 2, hard, "49 hours old") +
+      dat_block("servicedowntime", {{"host_name", "db1"}, {"service_description", "backup"},
+                                    {"comment", "moving the tape drive"}});
+  program_result result = watch_snapshots({"-H"}, {snapshot, snapshot});
+  EXPECT_EQ(report("CRIT", "db1", "backup", "49 hours old") +
+                "1970/01/01 00:00  OK  db1 backup\n\n",
+            result.out);
+}
+
+TEST(later_poll, one_line_layout) {
+  std::string was = dat_host("db1", 0, hard, "up") + dat_service("db1", "load", 2, hard, "load too high");
+  std::string now = dat_host("db1", 2, hard, "") + dat_service("db1", "load", 0, hard, "load ok");
+  expect_output_under_each({{"-1"}}, {was, now},
+                           "2009/11/23 14:07 CRIT db1 load, load too high\n"
+                           "2009/11/23 14:07 CRIT db1 , \n"
+                           "2009/11/23 14:07  OK  db1 load, load ok\n");
+}
+
+TEST(later_poll, status_log_hosts_are_always_soft) {
+  std::string was = log_host("db1", "UP", "PING OK") + log_host("web1", "DOWN", "PING timeout") +
+                    log_service("db1", "load", "CRITICAL", "HARD", "load too high") +
+                    log_service("db1", "passive", "CRITICAL", "HARD", "trap", 0);
+  std::string now = log_host("db1", "DOWN", "PING timeout") + log_host("web1", "UP", "PING OK") +
+                    log_host("mail1", "UP", "PING OK") +
+                    log_service("db1", "load", "CRITICAL", "HARD", "load too high") +
+                    log_service("db1", "passive", "CRITICAL", "HARD", "trap", 0);
+  // No host on the first poll; with passive checks never enabled in this
+  // format, a service without active checks is hidden as unchecked.
+  std::string first_poll = report("CRIT", "db1", "load", "load too high");
+  expect_output_under_each({{"-x"}}, {was, now},
+                           first_poll + report(" OK ", "mail1", "", "PING OK"));
+  expect_output_under_each({{"-x", "-H"}}, {was, now},
+                           first_poll + report("CRIT", "db1", "", "PING timeout") +
+                               report(" OK ", "web1", "", "PING OK") +
+                               report(" OK ", "mail1", "", "PING OK"));
+}
+
+TEST(later_poll, time_the_calendar_cannot_show) {
+  std::string snapshot = dat_service("db1", "clock", 2, hard, "skewed",
+                                     {{"last_state_change", "99999999999999999"}});
+  program_result result = watch_snapshots({"-1"}, {snapshot});
+  EXPECT_EQ(std::string("????") + "/??" + "/?? ??:?? CRIT db1 clock, skewed\n", result.out);
+}
+
+// What the poll after a poll without entries prints: a poll that left no
+// array is followed by a first poll, one that left an empty array by a
+// report of every entry.
+TEST(poll_without_entries, decides_the_rule_of_the_next_poll) {
+  std::string problems = dat_host("db1", 0, hard, "up") +
+                         dat_service("db1", "load", 2, hard, "load too high") +
+                         dat_service("db1", "disk", 0, hard, "disk ok");
+  std::string current_problems = report("CRIT", "db1", "load", "load too high");
+  std::string every_entry = report(" OK ", "db1", "", "up") + current_problems +
+                            report(" OK ", "db1", "disk", "disk ok");
+  struct {
+    const char *name;
+    std::string between;
+    std::string after;
+  } cases[] = {
+      {"empty file", "", current_problems},
+      {"comment lines only", "# written by hand\n\n", current_problems},
+      {"blocks of other kinds only", "info {\n\tversion=4.4.6\n\t}\n", every_entry},
+  };
+  for (const auto &c : cases) {
+    program_result result = watch_snapshots({}, {problems, c.between, problems});
+    EXPECT_EQ(current_problems + c.after, result.out) << c.name;
+  }
+}
+
+TEST(poll_without_entries, file_missing_at_start_is_waited_for) {
+  std::string problems = dat_service("db1", "load", 2, hard, "load too high");
+  fifo_feed feed{make_temp_dir() + "/status.dat"};
+  running_program program =
+      start_program({SENTREL_BINARY, "-i", "0", "-f", feed.path}, {"TZ=UTC"});
+  restore_fifo(feed);
+  feed_snapshot(feed, program, problems);
+  int held = await_next_poll(feed, program);
+  program_result result = stop_program(program, SIGTERM);
+  close(held);
+  EXPECT_EQ(report("CRIT", "db1", "load", "load too high"), result.out);
+  EXPECT_EQ("", result.err);
+}
+
+// The output with the time of every "Checking @" line that shows a time
+// in ctime's form replaced by TIME.
+std::string with_checking_times_masked(const std::string &out) {
+  const std::string prefix = "Checking @ ";
+  std::string masked;
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    end = end == std::string::npos ? out.size() : end + 1;
+    std::string line = out.substr(at, end - at);
+    tm time{};
+    if (line.compare(0, prefix.size(), prefix) == 0 && line.size() == prefix.size() + 25) {
+      std::string shown = line.substr(prefix.size(), 24);
+      const char *parsed = strptime(shown.c_str(), "%a %b %e %H:%M:%S %Y", &time);
+      if (parsed != nullptr && *parsed == '\0') line = prefix + "TIME\n";
+    }
+    masked += line;
+    at = end;
+  }
+  return masked;
+}
+
+const char checking_line[] = "Checking @ TIME\n";
+const size_t checking_line_size = 36;  // with a real time
+
+TEST(verbose, each_poll_begins_with_a_checking_line) {
+  std::string was = dat_service("db1", "load", 2, hard, "high");
+  std::string now = dat_service("db1", "load", 0, hard, "fine");
+  program_result result = watch_snapshots({"-v", "-1"}, {was, now, now});
+  std::string line = checking_line;
+  EXPECT_EQ(line + "2009/11/23 14:07 CRIT db1 load, high\n" + line +
+                "2009/11/23 14:07  OK  db1 load, fine\n" + line,
+            with_checking_times_masked(result.out));
+}
+
+// Whether `out` is one poll's report, at least two more "Checking @" lines
+// (a failed poll's and the next readable poll's), then the report again.
+bool reported_again_after_failed_polls(const std::string &out, const std::string &report_line) {
+  std::string masked = with_checking_times_masked(out);
+  std::string line = checking_line;
+  std::string first = line + report_line;
+  if (masked.compare(0, first.size(), first) != 0) return false;
+  size_t at = first.size(), checking_lines = 0;
+  while (masked.compare(at, line.size(), line) == 0) {
+    at += line.size();
+    checking_lines++;
+  }
+  return checking_lines >= 2 && masked.substr(at) == report_line;
+}
+
+// A source that cannot be opened for a while: a missing file, a refused
+// connection. The polls in between are silent but for their -v lines (seen
+// once stdio's buffer fills, which is how the test knows they happened), and
+// the first poll that reads again shows the current problems, not changes.
+TEST(source_gone_for_a_while, next_readable_poll_is_a_first_poll) {
+  std::string problems = dat_service("db1", "load", 2, hard, "high");
+  std::string report_line = "2009/11/23 14:07 CRIT db1 load, high\n";
+  size_t first_poll_size = checking_line_size + report_line.size();
+  std::vector<std::string> watch = {SENTREL_BINARY, "-v", "-1", "-i", "0"};
+  {
+    SCOPED_TRACE("file missing");
+    fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status.dat");
+    std::vector<std::string> argv = watch;
+    argv.insert(argv.end(), {"-f", feed.path});
+    running_program program = start_program(argv, {"TZ=UTC"});
+    feed_snapshot(feed, program, problems, true);
+    wait_for_output_beyond(program, first_poll_size);
+    restore_fifo(feed);
+    feed_snapshot(feed, program, problems);
+    int held = await_next_poll(feed, program);
+    program_result result = stop_program(program, SIGTERM);
+    close(held);
+    EXPECT_TRUE(reported_again_after_failed_polls(result.out, report_line)) << result.out;
+    EXPECT_EQ("", result.err);
+  }
+  {
+    SCOPED_TRACE("connection refused");
+    uint16_t port = free_port_outside_ephemeral_range();
+    tcp_peer peer = open_tcp_peer(port);
+    std::vector<std::string> argv = watch;
+    argv.insert(argv.end(), {"-F", "localhost:" + std::to_string(port)});
+    running_program program = start_program(argv, {"TZ=UTC"});
+    int first = accept_connection(peer, program);
+    close_tcp_peer(&peer);  // from now on connections are refused
+    EXPECT_EQ(0u, serve_snapshot(first, problems));
+    wait_for_output_beyond(program, first_poll_size);
+    peer = open_tcp_peer(port);
+    EXPECT_EQ(0u, serve_snapshot(accept_connection(peer, program), problems));
+    int held = accept_connection(peer, program);
+    program_result result = stop_program(program, SIGTERM);
+    close(held);
+    close_tcp_peer(&peer);
+    EXPECT_TRUE(reported_again_after_failed_polls(result.out, report_line)) << result.out;
+    EXPECT_EQ("", result.err);
+  }
+}
+
+TEST(tcp_source, peer_sending_in_small_pieces_reads_like_a_file) {
+  std::string status = read_file(SENTREL_FIXTURES "/nagios4/status-host-down.dat");
+  std::string from_file = watch_snapshots({}, {status}).out;
+  ASSERT_NE("", from_file);
+  for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, status.size()}) {
+    tcp_peer peer = open_tcp_peer();
+    running_program program = start_program(
+        {SENTREL_BINARY, "-i", "0", "-F", "127.0.0.1:" + std::to_string(peer.port)}, {"TZ=UTC"});
+    // Nothing is ever written to the connection.
+    EXPECT_EQ(0u, serve_snapshot(accept_connection(peer, program), status, piece)) << piece;
+    int held = accept_connection(peer, program);
+    program_result result = stop_program(program, SIGTERM);
+    close(held);
+    close_tcp_peer(&peer);
+    EXPECT_EQ(from_file, result.out) << piece;
+  }
+}
+
+TEST(tcp_source, peer_closing_at_once_gives_an_empty_poll) {
+  std::string problems = dat_service("db1", "load", 2, hard, "load too high");
+  tcp_peer peer = open_tcp_peer();
+  running_program program = start_program(
+      {SENTREL_BINARY, "-i", "0", "-F", "127.0.0.1:" + std::to_string(peer.port)}, {"TZ=UTC"});
+  for (const std::string &snapshot : {problems, std::string(), problems})
+    serve_snapshot(accept_connection(peer, program), snapshot);
+  int held = accept_connection(peer, program);
+  program_result result = stop_program(program, SIGTERM);
+  close(held);
+  close_tcp_peer(&peer);
+  // The empty poll left no array, so the last poll is a first poll again.
+  EXPECT_EQ(report("CRIT", "db1", "load", "load too high") +
+                report("CRIT", "db1", "load", "load too high"),
+            result.out);
+}
+
+TEST(loop_settings, negative_interval_means_no_pause) {
+  std::string was = dat_service("db1", "load", 2, hard, "high");
+  std::string now = dat_service("db1", "load", 0, hard, "fine");
+  // A pause would keep the second snapshot from ever being read.
+  program_result result = watch_snapshots({"-i", "-1", "-1"}, {was, now});
+  EXPECT_EQ("2009/11/23 14:07 CRIT db1 load, high\n2009/11/23 14:07  OK  db1 load, fine\n",
+            result.out);
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+#include "status_feed.h"
+
+#include <arpa/inet.h>
+#include <netinet/tcp.h>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const int wait_limit_seconds = 20;
+
+void make_fifo_at(const std::string &path) {
+  if (mkfifo(path.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo " << path << ": " << strerror(errno);
+}
+
+// A fresh FIFO takes the place of the one at `path`, atomically.
+void replace_fifo(const std::string &path) {
+  std::string next = path + ".next";
+  make_fifo_at(next);
+  if (rename(next.c_str(), path.c_str()) != 0) ADD_FAILURE() << "rename: " << strerror(errno);
+}
+
+void write_all(int fd, const char *data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;  // the program ended; its result tells why
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+}  // namespace
+
+fifo_feed make_fifo_feed(const std::string &path) {
+  signal(SIGPIPE, SIG_IGN);
+  make_fifo_at(path);
+  return fifo_feed{path};
+}
+
+int await_next_poll(const fifo_feed &feed, const running_program &program) {
+  time_t deadline = time(nullptr) + wait_limit_seconds;
+  for (;;) {
+    // Without a reader a non-blocking open fails with ENXIO: the program has
+    // not reached its next poll yet.
+    int fd = open(feed.path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) {
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return fd;
+    }
+    if (!program_is_running(program)) return -1;
+    if (time(nullptr) >= deadline) {
+      ADD_FAILURE() << "sentrel never opened " << feed.path;
+      return -1;
+    }
+    usleep(1000);
+  }
+}
+
+bool feed_snapshot(const fifo_feed &feed, const running_program &program,
+                   const std::string &snapshot, bool then_missing) {
+  int fd = await_next_poll(feed, program);
+  if (fd < 0) return false;
+  write_all(fd, snapshot.data(), snapshot.size());
+  // The next FIFO (or its absence) is in place before this poll's data ends,
+  // so the next poll cannot open the one being read now.
+  if (then_missing)
+    unlink(feed.path.c_str());
+  else
+    replace_fifo(feed.path);
+  close(fd);
+  return true;
+}
+
+void restore_fifo(const fifo_feed &feed) { make_fifo_at(feed.path); }
+
+tcp_peer open_tcp_peer(uint16_t port) {
+  signal(SIGPIPE, SIG_IGN);
+  tcp_peer peer;
+  peer.listen_fd = socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;
+  setsockopt(peer.listen_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (bind(peer.listen_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      listen(peer.listen_fd, 8) != 0)
+    ADD_FAILURE() << "cannot listen on 127.0.0.1:" << port << ": " << strerror(errno);
+  socklen_t length = sizeof address;
+  getsockname(peer.listen_fd, reinterpret_cast<sockaddr *>(&address), &length);
+  peer.port = ntohs(address.sin_port);
+  return peer;
+}
+
+void close_tcp_peer(tcp_peer *peer) {
+  close(peer->listen_fd);
+  peer->listen_fd = -1;
+}
+
+uint16_t free_port_outside_ephemeral_range() {
+  int lowest_ephemeral = 32768;
+  std::string range = read_file("/proc/sys/net/ipv4/ip_local_port_range");
+  if (!range.empty()) lowest_ephemeral = atoi(range.c_str());
+  for (int port = lowest_ephemeral - 1 - getpid() % 4000; port > 1024; port--) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool free = bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    close(fd);
+    if (free) return static_cast<uint16_t>(port);
+  }
+  ADD_FAILURE() << "no free port below " << lowest_ephemeral;
+  return 0;
+}
+
+int accept_connection(const tcp_peer &peer, const running_program &program) {
+  time_t deadline = time(nullptr) + wait_limit_seconds;
+  while (time(nullptr) < deadline) {
+    pollfd ready = {peer.listen_fd, POLLIN, 0};
+    if (poll(&ready, 1, 10) > 0) return accept(peer.listen_fd, nullptr, nullptr);
+    if (!program_is_running(program)) return -1;
+  }
+  ADD_FAILURE() << "sentrel never connected to port " << peer.port;
+  return -1;
+}
+
+size_t serve_snapshot(int connection, const std::string &snapshot, size_t piece_size) {
+  int on = 1;
+  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  for (size_t at = 0; at < snapshot.size(); at += piece_size)
+    write_all(connection, snapshot.data() + at, std::min(piece_size, snapshot.size() - at));
+  shutdown(connection, SHUT_WR);
+  size_t received = 0;
+  char byte[256];
+  ssize_t n;
+  while ((n = read(connection, byte, sizeof byte)) > 0) received += static_cast<size_t>(n);
+  close(connection);
+  return received;
+}
+
+bool wait_for_output_beyond(const running_program &program, size_t size) {
+  time_t deadline = time(nullptr) + wait_limit_seconds;
+  while (time(nullptr) < deadline) {
+    struct stat status;
+    if (stat(program.out_path.c_str(), &status) == 0 &&
+        static_cast<size_t>(status.st_size) > size)
+      return true;
+    if (!program_is_running(program)) return false;
+    usleep(1000);
+  }
+  ADD_FAILURE() << "no output beyond " << size << " bytes";
+  return false;
+}
+
+program_result watch_snapshots(const std::vector<std::string> &arguments,
+                               const std::vector<std::string> &snapshots) {
+  fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status");
+  std::vector<std::string> argv = {SENTREL_BINARY, "-i", "0"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  argv.push_back("-f");
+  argv.push_back(feed.path);
+  running_program program = start_program(argv, {"TZ=UTC"});
+  for (const std::string &snapshot : snapshots)
+    if (!feed_snapshot(feed, program, snapshot)) break;
+  int held = await_next_poll(feed, program);
+  program_result result = stop_program(program, held >= 0 ? SIGTERM : 0);
+  if (held >= 0) close(held);
+  return result;
+}
+
+namespace {
+
+const char change_time[] = "1258985220";  // 2009-11-23 14:07:00 UTC
+
+dat_fields status_defaults(const dat_fields &identity) {
+  dat_fields fields = identity;
+  for (const char *key : {"active_checks_enabled", "passive_checks_enabled",
+                          "notifications_enabled"})
+    fields.emplace_back(key, "1");
+  fields.emplace_back("problem_has_been_acknowledged", "0");
+  fields.emplace_back("scheduled_downtime_depth", "0");
+  fields.emplace_back("last_state_change", change_time);
+  return fields;
+}
+
+void merge_fields(dat_fields *fields, const dat_fields &extra) {
+  for (const auto &field : extra) {
+    bool replaced = false;
+    for (auto &existing : *fields)
+      if (existing.first == field.first) {
+        existing.second = field.second;
+        replaced = true;
+      }
+    if (!replaced) fields->push_back(field);
+  }
+}
+
+std::string join(const std::vector<std::string> &fields) {
+  std::string line;
+  for (const std::string &field : fields) line += (line.empty() ? "" : ";") + field;
+  return line + "\n";
+}
+
+}  // namespace
+
+std::string dat_block(const std::string &name, const dat_fields &fields) {
+  std::string block = name + " {\n";
+  for (const auto &field : fields) block += "\t" + field.first + "=" + field.second + "\n";
+  return block + "\t}\n\n";
+}
+
+std::string dat_host(const std::string &host, int state, int state_type,
+                     const std::string &output, const dat_fields &extra) {
+  dat_fields fields = status_defaults({{"host_name", host},
+                                       {"current_state", std::to_string(state)},
+                                       {"state_type", std::to_string(state_type)},
+                                       {"plugin_output", output}});
+  merge_fields(&fields, extra);
+  return dat_block("hoststatus", fields);
+}
+
+std::string dat_service(const std::string &host, const std::string &service,
+                        int state, int state_type, const std::string &output,
+                        const dat_fields &extra) {
+  dat_fields fields = status_defaults({{"host_name", host},
+                                       {"service_description", service},
+                                       {"current_state", std::to_string(state)},
+                                       {"state_type", std::to_string(state_type)},
+                                       {"plugin_output", output}});
+  merge_fields(&fields, extra);
+  return dat_block("servicestatus", fields);
+}
+
+std::string log_host(const std::string &host, const std::string &status,
+                     const std::string &output) {
+  std::vector<std::string> fields(21, "0");
+  fields[0] = "[1258985300] HOST";
+  fields[1] = host;
+  fields[2] = status;
+  fields[4] = change_time;
+  fields[11] = "1";  // notifications
+  fields[13] = "1";  // active checks
+  fields[20] = output;
+  return join(fields);
+}
+
+std::string log_service(const std::string &host, const std::string &service,
+                        const std::string &status, const std::string &state_type,
+                        const std::string &output, int active_checks) {
+  std::vector<std::string> fields(32, "0");
+  fields[0] = "[1258985300] SERVICE";
+  fields[1] = host;
+  fields[2] = service;
+  fields[3] = status;
+  fields[5] = state_type;
+  fields[8] = "ACTIVE";
+  fields[9] = std::to_string(active_checks);
+  fields[12] = change_time;
+  fields[21] = "1";  // notifications
+  fields[31] = output;
+  return join(fields);
+}
+
+std::string report(const std::string &label, const std::string &host,
+                   const std::string &service, const std::string &output) {
+  return "2009/11/23 14:07 " + label + " " + host + " " + service + "\n" + output + "\n";
+}

@@ -1,0 +1,99 @@
+// Feeding a running sentrel exactly one known status snapshot per poll, so
+// that the tests never sleep and hope: a FIFO as the status file (each poll's
+// open waits for the test's next snapshot), or a TCP peer on 127.0.0.1 that
+// serves one snapshot per connection. Also builders for small status files.
+#ifndef SENTREL_TESTS_STATUS_FEED_H
+#define SENTREL_TESTS_STATUS_FEED_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "run_program.h"
+
+// A status file path that always holds a fresh FIFO nobody has opened yet,
+// so a poll can never read into the next poll's snapshot.
+struct fifo_feed {
+  std::string path;
+};
+
+// Creates the FIFO at `path`.
+fifo_feed make_fifo_feed(const std::string &path);
+
+// Waits for the program's next poll to open the file, writes `snapshot` and
+// ends that poll's data. With `then_missing` the file is gone afterwards,
+// so the following polls cannot open it until restore_fifo. False when the
+// program ended first.
+bool feed_snapshot(const fifo_feed &feed, const running_program &program,
+                   const std::string &snapshot, bool then_missing = false);
+
+// Puts a fresh FIFO back after feed_snapshot(..., true).
+void restore_fifo(const fifo_feed &feed);
+
+// Waits for the program's next poll to open the file and returns the
+// writing end, left open so that the poll waits: every earlier poll has
+// then ended and flushed its output. -1 when the program ended first.
+int await_next_poll(const fifo_feed &feed, const running_program &program);
+
+// A listening TCP socket on 127.0.0.1.
+struct tcp_peer {
+  int listen_fd = -1;
+  uint16_t port = 0;
+};
+
+// Listens on `port` (0: any free port).
+tcp_peer open_tcp_peer(uint16_t port = 0);
+void close_tcp_peer(tcp_peer *peer);
+
+// A free port below the system's ephemeral range, for a peer that goes away
+// while the watcher keeps connecting: a closed port inside that range can be
+// picked as the connecting socket's own port, and it then connects to itself.
+uint16_t free_port_outside_ephemeral_range();
+
+// Accepts the program's next connection; -1 when the program ended first.
+int accept_connection(const tcp_peer &peer, const running_program &program);
+
+// Sends `snapshot` on a connection in pieces of `piece_size` bytes, closes
+// our side and returns how many bytes the program wrote to it before it
+// closed its own.
+size_t serve_snapshot(int connection, const std::string &snapshot,
+                      size_t piece_size = SIZE_MAX);
+
+// Waits until the program's standard output holds more than `size` bytes;
+// false when it ended first.
+bool wait_for_output_beyond(const running_program &program, size_t size);
+
+// Runs sentrel (-i 0 and `arguments`, TZ=UTC) on a FIFO fed `snapshots`, one
+// per poll, then stops it: the output of exactly those polls, or of those
+// before it ended by itself.
+program_result watch_snapshots(const std::vector<std::string> &arguments,
+                               const std::vector<std::string> &snapshots);
+
+// Fields of a status.dat block, in order.
+using dat_fields = std::vector<std::pair<std::string, std::string>>;
+
+// A status.dat block; host and service status blocks start from a checked,
+// notifying, unacknowledged entry whose state changed at 2009-11-23 14:07
+// UTC, and `fields` replace or add to that.
+std::string dat_block(const std::string &name, const dat_fields &fields);
+std::string dat_host(const std::string &host, int state, int state_type,
+                     const std::string &output, const dat_fields &extra = {});
+std::string dat_service(const std::string &host, const std::string &service,
+                        int state, int state_type, const std::string &output,
+                        const dat_fields &extra = {});
+
+// status.log lines: a 21-field host record and a 32-field service record,
+// state change at 2009-11-23 14:07 UTC, checks and notifications enabled.
+std::string log_host(const std::string &host, const std::string &status,
+                     const std::string &output);
+std::string log_service(const std::string &host, const std::string &service,
+                        const std::string &status, const std::string &state_type,
+                        const std::string &output, int active_checks = 1);
+
+// The two-line report of an entry whose state changed at 2009-11-23 14:07.
+std::string report(const std::string &label, const std::string &host,
+                   const std::string &service, const std::string &output);
+
+#endif

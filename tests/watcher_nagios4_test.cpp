@@ -1,0 +1,140 @@
+// The watcher over status files that a real Nagios 4.4 wrote (their README
+// lists what each one holds), read from a FIFO and from socat serving the
+// file over TCP the way the shipped inetd configuration does.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "status_feed.h"
+
+namespace {
+
+std::string fixture(const char *name) {
+  return read_file(std::string(SENTREL_FIXTURES "/nagios4/") + name);
+}
+
+const char edge_switch_down[] =
+    "2026/12/08 16:49 CRIT edge-sw1 , CRITICAL - Host Unreachable (127.0.0.1)\n";
+const char lab_pc_unreachable[] =
+    "2026/12/08 16:49 CRIT lab-pc , CRITICAL - Host Unreachable (127.0.0.1)\n";
+const char mysql_refused[] =
+    "2026/12/08 16:48 CRIT db1 MySQL, Can't connect to MySQL server on '127.0.0.1' (111)\n";
+// The services behind the down and the unreachable host.
+const char services_behind_down_hosts[] =
+    "2026/12/08 16:49 CRIT edge-sw1 Fan Status, CRITICAL - SNMP timeout\n"
+    "2026/12/08 16:49 CRIT edge-sw1 PING, PING CRITICAL - Packet loss = 100%\n"
+    "2026/12/08 16:49 CRIT edge-sw1 Uplink Port, CRITICAL: Interface GigabitEthernet0/1 "
+    "(index 10101) is down.\n"
+    "2026/12/08 16:49 CRIT lab-pc PING, PING CRITICAL - Packet loss = 100%\n"
+    "2026/12/08 16:49  ??  lab-pc Uptime, UNKNOWN - No response from host\n";
+const char backup_age[] =
+    "2026/12/08 16:49 CRIT db1 Backup Age, CRITICAL - last backup 49 hours ago\n";
+const char replication_lag[] =
+    "2026/12/08 16:49 WARN db1 Replication Lag, "
+    "{\"status\":\"lagging\",\"lag_seconds\":42,\"threshold\":{\"warn\":30,\"crit\":120}}\n";
+const char smtp_unknown[] =
+    "2026/12/08 16:49  ??  mail1 SMTP, "
+    "SMTP UNKNOWN - Invalid hostname/address (check_smtp: getaddrinfo failed)\n";
+const char disk_warning[] =
+    "2026/12/08 16:49 WARN web1 Disk /, DISK WARNING - free space: / 812 MiB (8% inode=61%): "
+    "{mount: /, fs=ext4} }extra{ a=b=c:\n";
+const char https_warning[] =
+    "2026/12/08 16:49 WARN web2 HTTPS, SSL WARNING - Zertifikat für „shop.example“ läuft in 5 "
+    "Tagen ab – Größe ÄÖÜ ß, 日本語, emoji 🔒\n";
+
+TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
+  struct {
+    const char *file;
+    std::string expected;
+  } cases[] = {
+      {"status-all-ok.dat", ""},
+      {"status-odd-outputs.dat",
+       std::string(backup_age) + mysql_refused + replication_lag + smtp_unknown + disk_warning + https_warning},
+      // The DOWN and the UNREACHABLE host are shown and hide their services;
+      // the acknowledged db1/MySQL is not shown.
+      {"status-host-down.dat",
+       std::string(edge_switch_down) + lab_pc_unreachable + backup_age + replication_lag + smtp_unknown + disk_warning + https_warning},
+      // Acknowledged, in downtime, silenced and unchecked entries are hidden;
+      // a passive-only and an active-disabled service are still shown.
+      {"status-acks-downtime.dat",
+       std::string(backup_age) + replication_lag +
+           "2026/12/08 16:49 CRIT mail1 Passive Trap, TRAP CRITICAL - linkDown ifIndex=3 "
+           "{Gi0/3}: severity=major\n" +
+           smtp_unknown + disk_warning + https_warning},
+  };
+  for (const auto &c : cases) {
+    program_result result = watch_snapshots({"-1"}, {fixture(c.file), fixture(c.file)});
+    EXPECT_EQ(c.expected, result.out) << c.file;
+    EXPECT_EQ("", result.err) << c.file;
+  }
+}
+
+TEST(nagios4_later_polls, report_what_changed_between_files) {
+  program_result result = watch_snapshots(
+      {"-1"}, {fixture("status-all-ok.dat"), fixture("status-host-down.dat"),
+               fixture("status-acks-downtime.dat"), fixture("status-all-ok.dat")});
+  std::string expected =
+      // Everything that went from HARD OK to a HARD problem, the
+      // acknowledged db1/MySQL and the services of down hosts included.
+      std::string(edge_switch_down) + lab_pc_unreachable + backup_age + mysql_refused +
+      replication_lag + services_behind_down_hosts + smtp_unknown + disk_warning +
+      https_warning +
+      // Then only the two services that newly failed.
+      "2026/12/08 16:49 CRIT mail1 IMAP, IMAP CRITICAL - Socket timeout after 10 seconds\n"
+      "2026/12/08 16:49 CRIT mail1 Passive Trap, TRAP CRITICAL - linkDown ifIndex=3 {Gi0/3}: "
+      "severity=major\n"
+      // Then every recovery; this file's state changes all read 0.
+      "1970/01/01 00:00  OK  edge-sw1 , PING OK - Packet loss = 0%, RTA = 0.10 ms\n"
+      "1970/01/01 00:00  OK  lab-pc , PING OK - Packet loss = 0%, RTA = 0.10 ms\n"
+      "1970/01/01 00:00  OK  db1 Backup Age, OK - last backup 6 hours ago\n"
+      "1970/01/01 00:00  OK  db1 MySQL, Uptime: 86400  Threads: 4  Questions: 123456  Slow "
+      "queries: 0  Opens: 310  Flush tables: 1  Open tables: 200  Queries per second avg: "
+      "1.429\n"
+      "1970/01/01 00:00  OK  db1 Replication Lag, OK - replica lag 0s\n"
+      "1970/01/01 00:00  OK  edge-sw1 Fan Status, OK - all 4 fans running\n"
+      "1970/01/01 00:00  OK  edge-sw1 PING, PING OK - Packet loss = 0%, RTA = 0.41 ms\n"
+      "1970/01/01 00:00  OK  edge-sw1 Uplink Port, OK: Interface GigabitEthernet0/1 (index "
+      "10101) is up.\n"
+      "1970/01/01 00:00  OK  lab-pc PING, PING OK - Packet loss = 0%, RTA = 0.80 ms\n"
+      "1970/01/01 00:00  OK  lab-pc Uptime, OK - up 12 days, 3:04\n"
+      "1970/01/01 00:00  OK  mail1 IMAP, IMAP OK - 0.008 second response time on 127.0.0.1 "
+      "port 143 [* OK IMAP4rev1 ready]\n"
+      "1970/01/01 00:00  OK  mail1 Passive Trap, OK - mail1.trap (no control file)\n"
+      "1970/01/01 00:00  OK  mail1 SMTP, SMTP OK - 0.021 sec. response time\n"
+      "1970/01/01 00:00  OK  web1 Disk /, DISK OK - free space: / 7420 MiB (74% inode=91%):\n"
+      "1970/01/01 00:00  OK  web2 HTTPS, SSL OK - Certificate will expire on 2031-01-01 00:00 "
+      "+0000/GMT.\n";
+  EXPECT_EQ(expected, result.out);
+  EXPECT_EQ("", result.err);
+}
+
+TEST(nagios4_tcp, socat_serving_the_file_like_the_inetd_service) {
+  uint16_t port = free_port_outside_ephemeral_range();
+  fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status.dat");
+  // One `cat` of the status file per connection, as the inetd line runs it.
+  running_program socat = start_program(
+      {"/usr/bin/socat", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
+       "SYSTEM:cat " + feed.path});
+  // The watcher's connections are refused, silently, until socat listens.
+  running_program watcher = start_program(
+      {SENTREL_BINARY, "-1", "-i", "0", "-F", "127.0.0.1:" + std::to_string(port)}, {"TZ=UTC"});
+  feed_snapshot(feed, watcher, fixture("status-odd-outputs.dat"));
+  feed_snapshot(feed, watcher, fixture("status-host-down.dat"));
+  int held = await_next_poll(feed, watcher);
+  program_result result = stop_program(watcher, SIGTERM);
+  close(held);
+  stop_program(socat, SIGTERM);
+  // The first poll's problems, then what changed when the switch went down.
+  // The acknowledgement of db1/MySQL is no change of state.
+  EXPECT_EQ(std::string(backup_age) + mysql_refused + replication_lag + smtp_unknown +
+                disk_warning + https_warning + edge_switch_down + lab_pc_unreachable +
+                services_behind_down_hosts,
+            result.out);
+  EXPECT_EQ("", result.err);
+}
+
+}  // namespace
