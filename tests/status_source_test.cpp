@@ -107,6 +107,26 @@ TEST(status_source, refused_connection_and_missing_file_give_minus_one) {
   for (const auto &c : cases) EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file)) << c.name;
 }
 
+TEST(status_source, socket_connected_to_itself_is_told_apart) {
+  // What the kernel does when it picks the absent service's own port for the
+  // watcher's side: bound to the port it connects to, the socket meets itself.
+  loopback_socket self(0, false);
+  ASSERT_TRUE(self.bound);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(self.port);
+  ASSERT_EQ(0, connect(self.fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
+  EXPECT_TRUE(connected_to_itself(self.fd));
+
+  loopback_socket server(0, true);
+  ASSERT_TRUE(server.bound);
+  int32_t client = open_status_source(("127.0.0.1:" + std::to_string(server.port)).c_str(), false);
+  ASSERT_GE(client, 0);
+  EXPECT_FALSE(connected_to_itself(client));
+  close(client);
+}
+
 TEST(status_source, file_opens_read_only) {
   std::string path = make_temp_dir() + "/status.dat";
   write_file(path, "info {\n}\n");

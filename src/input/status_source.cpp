@@ -64,11 +64,24 @@ int32_t connect_to_host(const char *host_and_port) {
   int keep_alive = 1;
   if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keep_alive, sizeof keep_alive) != 0)
     fatal("problem setting KEEPALIVE");
-  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+  // With the service down on this host, the kernel may pick the service's
+  // port for our side too; the socket then connects to itself and would
+  // wait forever for a file that nobody sends. That is a refused connection.
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+      connected_to_itself(fd)) {
     close(fd);
     return -1;
   }
   return fd;
+}
+
+bool connected_to_itself(int32_t fd) {
+  sockaddr_in local, peer;
+  socklen_t local_length = sizeof local, peer_length = sizeof peer;
+  if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &local_length) != 0 ||
+      getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peer_length) != 0)
+    return false;
+  return local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr;
 }
 
 void resolve_host(const char *host, sockaddr_in *address) {

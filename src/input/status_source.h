@@ -19,6 +19,10 @@ int32_t connect_to_host(const char *host_and_port);
 // process with the resolver's reason.
 void resolve_host(const char *host, sockaddr_in *address);
 
+// True when the connected socket `fd` is connected to itself, as the kernel
+// allows when it picks the (absent) service's own port as the local one.
+bool connected_to_itself(int32_t fd);
+
 // The port a port text names: read like atoi, cut to its low 16 bits.
 uint16_t port_from_text(const char *text);
 
