@@ -34,6 +34,7 @@ program_result run_program(const std::vector<std::string> &argv,
     dup2(out[1], 1);
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    signal(SIGPIPE, SIG_DFL);
     std::vector<char *> args;
     for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
@@ -81,7 +82,8 @@ program_result run_sentrel(const std::vector<std::string> &arguments,
 }
 
 running_program start_program(const std::vector<std::string> &argv,
-                              const std::vector<std::string> &environment) {
+                              const std::vector<std::string> &environment,
+                              int stdout_fd) {
   running_program program;
   std::string dir = make_temp_dir();
   program.out_path = dir + "/stdout";
@@ -96,8 +98,11 @@ running_program start_program(const std::vector<std::string> &argv,
     int err = open(program.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || out < 0 || err < 0) _exit(127);
     dup2(in, 0);
-    dup2(out, 1);
+    dup2(stdout_fd >= 0 ? stdout_fd : out, 1);
     dup2(err, 2);
+    // The tests ignore SIGPIPE for their own writes; the program gets the
+    // default, as from a shell.
+    signal(SIGPIPE, SIG_DFL);
     // The test's own sockets and FIFO ends must not live on in the program:
     // a listener it inherited would keep accepting after the test closed it.
     for (int fd = 3; fd < 1024; fd++) close(fd);

@@ -35,9 +35,11 @@ struct running_program {
   std::string err_path;
 };
 
-// Starts `argv` with `environment` ("NAME=value") added to the test's own.
+// Starts `argv` with `environment` ("NAME=value") added to the test's own;
+// with `stdout_fd` its standard output is that descriptor instead of a file.
 running_program start_program(const std::vector<std::string> &argv,
-                              const std::vector<std::string> &environment = {});
+                              const std::vector<std::string> &environment = {},
+                              int stdout_fd = -1);
 
 // Whether the program has not ended yet (it is not reaped here).
 bool program_is_running(const running_program &program);
