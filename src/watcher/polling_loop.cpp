@@ -8,6 +8,7 @@
 #include "parsers/status_dat.h"
 #include "parsers/status_log.h"
 #include "status/stats_entry.h"
+#include "support/fatal.h"
 #include "watcher/report.h"
 
 namespace {
@@ -47,6 +48,15 @@ void report_changes(const watch_settings &settings, report_layout layout,
                  previous.count, settings.hard_only, layout);
 }
 
+// A report that could not be written is lost for good: on a full disk or a
+// closed descriptor, polling on would pass for a quiet network. A reader
+// that went away ends the process by SIGPIPE before this is reached, unless
+// the signal was ignored when sentrel started.
+void check_reports_written(bool flushed) {
+  if (!flushed || ferror(stdout))
+    fatal("failed to write the reports to standard output");
+}
+
 // A negative interval would be taken as an unsigned count by sleep, a pause
 // of many decades; it is taken as no pause instead.
 unsigned pause_seconds(int32_t poll_interval) {
@@ -64,7 +74,7 @@ void run_polling_loop(const watch_settings &settings) {
     if (settings.verbose) print_poll_start();
     if (read_status(settings, &current)) {
       report_changes(settings, layout, current, previous);
-      fflush(nullptr);
+      check_reports_written(fflush(nullptr) == 0);
     }
     release_stats_array(previous.entries, previous.count);
     previous = current;
