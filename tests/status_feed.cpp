@@ -137,11 +137,14 @@ int accept_connection(const tcp_peer &peer, const running_program &program) {
   return -1;
 }
 
-size_t serve_snapshot(int connection, const std::string &snapshot, size_t piece_size) {
+size_t serve_snapshot(int connection, const std::string &snapshot, size_t piece_size,
+                      const std::function<void()> &before_piece) {
   int on = 1;
   setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  for (size_t at = 0; at < snapshot.size(); at += piece_size)
+  for (size_t at = 0; at < snapshot.size(); at += piece_size) {
+    if (before_piece) before_piece();
     write_all(connection, snapshot.data() + at, std::min(piece_size, snapshot.size() - at));
+  }
   shutdown(connection, SHUT_WR);
   size_t received = 0;
   char byte[256];
@@ -149,6 +152,14 @@ size_t serve_snapshot(int connection, const std::string &snapshot, size_t piece_
   while ((n = read(connection, byte, sizeof byte)) > 0) received += static_cast<size_t>(n);
   close(connection);
   return received;
+}
+
+void reset_connection(int connection, const std::string &sent_first) {
+  write_all(connection, sent_first.data(), sent_first.size());
+  // A zero linger time makes close send a reset.
+  linger abort_on_close = {1, 0};
+  setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
+  close(connection);
 }
 
 bool wait_for_output_beyond(const running_program &program, size_t size) {
@@ -166,9 +177,11 @@ bool wait_for_output_beyond(const running_program &program, size_t size) {
 }
 
 program_result watch_snapshots(const std::vector<std::string> &arguments,
-                               const std::vector<std::string> &snapshots) {
+                               const std::vector<std::string> &snapshots,
+                               const std::vector<std::string> &launcher) {
   fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status");
-  std::vector<std::string> argv = {SENTREL_BINARY, "-i", "0"};
+  std::vector<std::string> argv = launcher;
+  argv.insert(argv.end(), {SENTREL_BINARY, "-i", "0"});
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   argv.push_back("-f");
   argv.push_back(feed.path);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,11 +56,15 @@ uint16_t free_port_outside_ephemeral_range();
 // Accepts the program's next connection; -1 when the program ended first.
 int accept_connection(const tcp_peer &peer, const running_program &program);
 
-// Sends `snapshot` on a connection in pieces of `piece_size` bytes, closes
-// our side and returns how many bytes the program wrote to it before it
-// closed its own.
+// Sends `snapshot` on a connection in pieces of `piece_size` bytes, each
+// after `before_piece` ran (if given), closes our side and returns how many
+// bytes the program wrote to it before it closed its own.
 size_t serve_snapshot(int connection, const std::string &snapshot,
-                      size_t piece_size = SIZE_MAX);
+                      size_t piece_size = SIZE_MAX,
+                      const std::function<void()> &before_piece = nullptr);
+
+// Sends `sent_first`, then resets the connection instead of closing it.
+void reset_connection(int connection, const std::string &sent_first);
 
 // Waits until the program's standard output holds more than `size` bytes;
 // false when it ended first.
@@ -67,9 +72,11 @@ bool wait_for_output_beyond(const running_program &program, size_t size);
 
 // Runs sentrel (-i 0 and `arguments`, TZ=UTC) on a FIFO fed `snapshots`, one
 // per poll, then stops it: the output of exactly those polls, or of those
-// before it ended by itself.
+// before it ended by itself. A `launcher` (such as a shell that sets a limit
+// and execs its arguments) goes before the program's path.
 program_result watch_snapshots(const std::vector<std::string> &arguments,
-                               const std::vector<std::string> &snapshots);
+                               const std::vector<std::string> &snapshots,
+                               const std::vector<std::string> &launcher = {});
 
 // Fields of a status.dat block, in order.
 using dat_fields = std::vector<std::pair<std::string, std::string>>;
