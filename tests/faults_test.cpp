@@ -37,9 +37,15 @@ std::string read_failure(int error) {
   return std::string("buffered_reader::read_into_buffer: read failed (") + strerror(error) + ")\n";
 }
 
-// A shell that limits the address space of the program it then becomes.
+// A shell that limits the address space of the program it then becomes;
+// none under AddressSanitizer, whose shadow memory cannot live under a limit.
 std::vector<std::string> address_space_limit(size_t bytes) {
+#ifdef SENTREL_ASAN
+  (void)bytes;
+  return {};
+#else
   return {"/bin/sh", "-c", "ulimit -v " + std::to_string(bytes >> 10) + " && exec \"$@\"", "sh"};
+#endif
 }
 
 // Room for the program itself, its libraries and its stack.
@@ -245,10 +251,19 @@ TEST(memory_exhausted, ends_the_watcher_with_the_allocation_message) {
 #endif
 }
 
+// Cut down under AddressSanitizer, whose realloc copies the reader's
+// buffer on every read.
+#ifdef SENTREL_ASAN
+const size_t absurd_scale = 25;
+#else
+const size_t absurd_scale = 1;
+#endif
+
 // Inputs of absurd shapes cost a poll and memory in proportion to their
 // size, no more: a 50 MB line without a line feed, ten million blank lines.
 TEST(absurd_input, huge_line_or_blank_lines_cost_one_poll) {
-  std::string big_line(50 << 20, 'x'), blank_lines(10000000, '\n');
+  std::string big_line((50 << 20) / absurd_scale, 'x');
+  std::string blank_lines(10000000 / absurd_scale, '\n');
   std::string dat = dat_host("db1", 0, hard, "PING OK") +
                     dat_service("db1", "load", 2, hard, "load too high");
   std::string log = log_host("db1", "UP", "PING OK") +
@@ -271,11 +286,9 @@ TEST(absurd_input, huge_line_or_blank_lines_cost_one_poll) {
       {"status.log, blank lines", {"-x"}, log, blank_lines, every_entry},
   };
   for (const auto &c : cases) {
-    std::vector<std::string> limit;
-#ifndef SENTREL_ASAN
-    limit = address_space_limit(program_room + 3 * c.between.size());
-#endif
-    program_result result = watch_snapshots(c.options, {c.snapshot, c.between, c.snapshot}, limit);
+    program_result result =
+        watch_snapshots(c.options, {c.snapshot, c.between, c.snapshot},
+                        address_space_limit(program_room + 3 * c.between.size()));
     EXPECT_EQ(problem + c.after, result.out) << c.name;
     EXPECT_EQ("", result.err) << c.name;
     EXPECT_EQ(SIGTERM, result.signal) << c.name;
