@@ -274,7 +274,7 @@ TEST(buffered_reader, read_failure_goes_to_system_log_at_emerg) {
     buffered_reader reader(directory, 4096);
     reader.read_line();
   }, &result);
-  if (!captured) GTEST_SKIP() << "needs root for a private mount namespace";
+  if (!captured) GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
   EXPECT_EQ(1, result.exit_status);
   EXPECT_EQ("buffered_reader::read_into_buffer: read failed (" + std::string(strerror(EISDIR)) +
                 ")\n",

@@ -64,7 +64,7 @@ TEST(fatal, flushes_standard_output_written_before) {
 TEST(fatal, sends_quoted_message_with_errno_text_to_system_log) {
   child_result result;
   if (!run_in_child_with_syslog([] { errno = ENOENT; fatal("no %s here\n", "status"); }, &result))
-    GTEST_SKIP() << "needs root for a private mount namespace";
+    GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
   EXPECT_EQ(1, result.exit_status);
   ASSERT_EQ(1u, result.log.size());
   int priority;
@@ -79,7 +79,7 @@ TEST(fatal, system_log_copy_keeps_percent_signs_and_is_cut_too) {
   child_result result;
   if (!run_in_child_with_syslog([] { errno = 0; fatal("%s", std::string(5000, '%').c_str()); },
                                 &result))
-    GTEST_SKIP() << "needs root for a private mount namespace";
+    GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
   ASSERT_EQ(1u, result.log.size());
   int priority;
   std::string message = syslog_message(result.log[0], &priority);

@@ -330,6 +330,7 @@ TEST(source_gone_for_a_while, next_readable_poll_is_a_first_poll) {
   {
     SCOPED_TRACE("connection refused");
     uint16_t port = free_port_outside_ephemeral_range();
+    if (port == 0) GTEST_SKIP() << unknown_ephemeral_range;
     tcp_peer peer = open_tcp_peer(port);
     std::vector<std::string> argv = watch;
     argv.insert(argv.end(), {"-F", "localhost:" + std::to_string(port)});

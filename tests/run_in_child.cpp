@@ -6,12 +6,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <sched.h>
+#include <sys/mount.h>
+#endif
 
 namespace {
 
@@ -62,11 +65,15 @@ child_result fork_and_run(const std::function<void()> &setup,
 }
 
 // Gives the calling process a private /dev on which `log_socket` is bound as
-// /dev/log.
+// /dev/log: Linux mount namespaces, as root.
 void bind_private_dev_log(int log_socket) {
+#ifdef __linux__
   if (unshare(CLONE_NEWNS) != 0) _exit(77);
   if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
   if (mount("none", "/dev", "tmpfs", 0, nullptr) != 0) _exit(77);
+#else
+  _exit(77);
+#endif
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   strcpy(address.sun_path, "/dev/log");

@@ -23,7 +23,7 @@ child_result run_in_child(const std::function<void()> &body);
 // Like run_in_child, but the child sees a /dev/log of the test's own: a
 // datagram socket bound inside a private mount namespace, so the real system
 // log is neither needed nor touched. False when no mount namespace can be
-// made here (not root); the result is then untouched.
+// made here (not Linux, or not root); the result is then untouched.
 bool run_in_child_with_syslog(const std::function<void()> &body, child_result *result);
 
 // What glibc and BSD syslog put before the message: "<pri>" and the rest of

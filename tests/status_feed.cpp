@@ -108,10 +108,13 @@ void close_tcp_peer(tcp_peer *peer) {
   peer->listen_fd = -1;
 }
 
+const char unknown_ephemeral_range[] =
+    "the ephemeral port range is unknown here (no /proc/sys/net/ipv4/ip_local_port_range)";
+
 uint16_t free_port_outside_ephemeral_range() {
-  int lowest_ephemeral = 32768;
   std::string range = read_file("/proc/sys/net/ipv4/ip_local_port_range");
-  if (!range.empty()) lowest_ephemeral = atoi(range.c_str());
+  if (range.empty()) return 0;
+  int lowest_ephemeral = atoi(range.c_str());
   for (int port = lowest_ephemeral - 1 - getpid() % 4000; port > 1024; port--) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

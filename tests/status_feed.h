@@ -51,7 +51,11 @@ void close_tcp_peer(tcp_peer *peer);
 // A free port below the system's ephemeral range, for a peer that goes away
 // while the watcher keeps connecting: a closed port inside that range can be
 // picked as the connecting socket's own port, and it then connects to itself.
+// 0 where the range is unknown (it is read from Linux's /proc).
 uint16_t free_port_outside_ephemeral_range();
+
+// Why a test that needs free_port_outside_ephemeral_range skips.
+extern const char unknown_ephemeral_range[];
 
 // Accepts the program's next connection; -1 when the program ended first.
 int accept_connection(const tcp_peer &peer, const running_program &program);

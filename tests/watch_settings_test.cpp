@@ -19,6 +19,11 @@ watch_settings parse(std::vector<std::string> arguments) {
   for (std::string &argument : arguments) argv.push_back(&argument[0]);
   argv.push_back(nullptr);
   watch_settings settings;
+  // BSD getopt keeps state of its own that only optreset clears.
+#if defined(__FreeBSD__) || defined(__NetBSD__) || defined(__OpenBSD__) || \
+    defined(__DragonFly__) || defined(__APPLE__)
+  optreset = 1;
+#endif
   optind = 1;
   parse_options(static_cast<int>(arguments.size()), argv.data(), &settings);
   // Settings keep pointers into argv; copy the source so the test may check it.
