@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 
 namespace {
@@ -14,11 +15,21 @@ TEST(numbers, text_conversions_follow_the_c_library) {
       {"-2147483649", -2147483649LL, INT32_MAX},
       {"99999999999999999999", INT64_MAX, -1},
       {"-99999999999999999999", INT64_MIN, 0},
+      {"\v\f\r\n 9", 9, 9},     {"- 1", 0, 0},        {"+-1", 0, 0},
+      {"0x1f", 0, 0},           {"-0", 0, 0},         {"4294967297", 4294967297LL, 1},
+      {"9223372036854775807", INT64_MAX, -1},       {"9223372036854775808", INT64_MAX, -1},
+      {"-9223372036854775808", INT64_MIN, 0},       {"-9223372036854775809", INT64_MIN, 0},
   };
   for (const auto &c : integers) {
     EXPECT_EQ(c.as_long, text_to_long(c.text)) << c.text;
     EXPECT_EQ(c.as_int, text_to_int(c.text)) << c.text;
   }
+  errno = 0;
+  text_to_long("-9223372036854775808");
+  EXPECT_EQ(0, errno);
+  text_to_long("9223372036854775808");
+  EXPECT_EQ(ERANGE, errno);
+
   EXPECT_EQ(0.5, text_to_double("0.5"));
   EXPECT_EQ(0.0, text_to_double("x1"));
   EXPECT_EQ(2.7, text_to_double(" 2.7abc"));
