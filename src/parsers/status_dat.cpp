@@ -28,7 +28,27 @@ bool opens_block(const char *line) {
   return memchr(line, '=', static_cast<size_t>(brace - line)) == nullptr;
 }
 
+// Comment and downtime blocks carry the name of their host or service but
+// no state of it: as entries they would be compared with that very host or
+// service on the next poll and report changes that never happened.
+const char *const blocks_without_entry[] = {
+    "hostcomment",
+    "hostdowntime",
+    "servicecomment",
+    "servicedowntime",
+};
+
+// The block's name runs from the first character to the first blank, tab or
+// brace; an indented opening line has an empty name.
+bool gives_no_entry(const char *line) {
+  size_t length = strcspn(line, " \t{");
+  for (const char *name : blocks_without_entry)
+    if (strlen(name) == length && strncmp(line, name, length) == 0) return true;
+  return false;
+}
+
 int32_t block_kind_of(const char *line) {
+  if (gives_no_entry(line)) return block_other;
   if (strncmp(line, "host", 4) == 0) return block_host;
   if (strncmp(line, "service", 7) == 0) return block_service;
   return block_other;

@@ -1,6 +1,6 @@
 // The keys of status.dat that sentrel stores, each with the stats_entry
-// field it fills and how its value is read, and the keys newer Nagios
-// versions write that are known but not stored.
+// field it fills and how its value is read, and the keys that Nagios 3 and 4,
+// Naemon, Icinga and Centreon Engine write that are known but not stored.
 #ifndef SENTREL_PARSERS_STATUS_KEY_TABLE_H
 #define SENTREL_PARSERS_STATUS_KEY_TABLE_H
 
@@ -28,8 +28,8 @@ extern const status_key status_key_table[status_key_count];
 // The row for `key` (compared byte-wise, whole text), or null.
 const status_key *find_status_key(const char *key);
 
-// True for keys Nagios 3 and later write that are deliberately not stored,
-// custom variables (`_NAME`) included.
+// True for keys of today's writers that are deliberately not stored, custom
+// variables (`_NAME`) included.
 bool is_ignored_status_key(const char *key);
 
 // Converts `value` by the row's kind and stores it into its field of `entry`,
