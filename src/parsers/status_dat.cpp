@@ -12,6 +12,15 @@ namespace {
 
 enum : int32_t { block_other = 0, block_host = 1, block_service = 2 };
 
+// Comment and downtime blocks name a host or a service but hold no status of
+// one: as entries they would be compared with the status they belong to.
+const char *const blocks_without_entry[] = {
+    "hostcomment",
+    "hostdowntime",
+    "servicecomment",
+    "servicedowntime",
+};
+
 struct dat_parse {
   stats_array *array;
   int32_t capacity;  // entries allocated
@@ -22,7 +31,13 @@ struct dat_parse {
   const status_key *last_row;
 };
 
+// The kind of the block an opening line starts: by the start of its name,
+// unless the whole name (up to a blank, a tab or the brace) is one of the
+// blocks that give no entry.
 int32_t block_kind_of(const char *line) {
+  size_t name_length = strcspn(line, " \t{");
+  for (const char *name : blocks_without_entry)
+    if (strlen(name) == name_length && strncmp(line, name, name_length) == 0) return block_other;
   if (strncmp(line, "host", 4) == 0) return block_host;
   if (strncmp(line, "service", 7) == 0) return block_service;
   return block_other;

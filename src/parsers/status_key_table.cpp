@@ -104,12 +104,35 @@ constexpr bool table_is_sorted() {
 // Kept sorted, so that the table reads like the reference it is.
 static_assert(table_is_sorted(), "the key table is kept in byte-wise order");
 
-// Keys that Nagios 3 and 4 write into host, service and downtime blocks and
-// that the watcher has no use for. Reporting them would print lines for every
-// host and service on every poll.
+// Keys that today's writers put into host, service, comment and downtime
+// blocks and that the watcher has no use for. Reporting them would print
+// lines for every host and service on every poll.
 constexpr const char *ignored_keys[] = {
-    "event_handler_period", "flex_downtime_start", "importance",
-    "is_in_effect",         "obsess",              "start_notification_sent",
+    // Nagios 3 and 4
+    "event_handler_period",
+    "flex_downtime_start",
+    "importance",
+    "is_in_effect",
+    "obsess",
+    "start_notification_sent",
+    // Naemon
+    "acknowledgement_end_time",
+    "problem_end",
+    "problem_start",
+    // Icinga 1
+    "check_source",
+    "current_critical_notification_number",
+    "current_down_notification_number",
+    "current_unknown_notification_number",
+    "current_unreachable_notification_number",
+    "current_warning_notification_number",
+    // Icinga 2
+    "is_reachable",
+    "last_time_warn",
+    // comments and downtimes of Icinga and Centreon Engine
+    "host_id",
+    "service_id",
+    "trigger_time",
 };
 constexpr int32_t ignored_key_count = sizeof ignored_keys / sizeof ignored_keys[0];
 

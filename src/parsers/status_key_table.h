@@ -1,6 +1,6 @@
 // The keys of status.dat that sentrel stores, each with the stats_entry
-// field it fills, and the keys today's writers add that are known but not
-// stored.
+// field it fills, and the keys that Nagios 3 and 4, Naemon, Icinga and
+// Centreon Engine write that are known but not stored.
 #ifndef SENTREL_PARSERS_STATUS_KEY_TABLE_H
 #define SENTREL_PARSERS_STATUS_KEY_TABLE_H
 
