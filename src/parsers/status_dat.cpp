@@ -97,9 +97,11 @@ void end_block(dat_parse *parse) {
 const status_key *expected_row(const dat_parse *parse, const char *key) {
   if (parse->last_row == nullptr) return nullptr;
   const status_key *row = parse->next_row[parse->last_row - status_key_table];
-  if (row == nullptr || strncmp(key, row->key, row->length) != 0 || key[row->length] != '=')
-    return nullptr;
-  return row;
+  if (row == nullptr) return nullptr;
+  // Byte by byte: keys are short, and a line that ends early stops at its NUL.
+  size_t same = 0;
+  while (same < row->length && key[same] == row->key[same]) same++;
+  return same == row->length && key[same] == '=' ? row : nullptr;
 }
 
 void handle_line(dat_parse *parse, char *line) {

@@ -213,17 +213,17 @@ void handle_line(char *line, log_parse *parse) {
 
 int32_t split_fields(char *line, char *slots[max_log_fields]) {
   for (int32_t i = 0; i < max_log_fields; i++) slots[i] = nullptr;
-  char *cursor = line;
+  // One pass over the line: fields are short, and a call per field costs
+  // more than the bytes between separators.
   int32_t field = 0;
-  for (;;) {
-    slots[field] = cursor;
-    char *separator = strchr(cursor, ';');
-    if (separator == nullptr) return field + 1;
-    *separator = '\0';
-    cursor = separator + 1;
-    field++;
-    if (field == max_log_fields) return max_log_fields;
+  slots[0] = line;
+  for (char *p = line; *p != '\0'; p++) {
+    if (*p != ';') continue;
+    *p = '\0';
+    if (++field == max_log_fields) return max_log_fields;
+    slots[field] = p + 1;
   }
+  return field + 1;
 }
 
 void parse_status_log(int32_t fd, stats_array *array) {
