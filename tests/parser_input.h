@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "status/stats_entry.h"
+#include "status/stats_array.h"
 
-using status_parser = void (*)(int32_t, stats_entry **, int32_t *);
+using status_parser = void (*)(int32_t, stats_array *);
 
 // The outcome of one parse: the array as handed back and what went to
 // standard output meanwhile.
@@ -19,7 +19,12 @@ struct parsed_status {
   parsed_status() = default;
   parsed_status(const parsed_status &) = delete;
   parsed_status &operator=(const parsed_status &) = delete;
-  ~parsed_status() { release_stats_array(entries, count); }
+  ~parsed_status() {
+    stats_array array;
+    array.entries = entries;
+    array.count = count;
+    release_stats_array(&array);
+  }
 };
 
 // Runs `parser` over `text` written to an unlinked temporary file, or, with

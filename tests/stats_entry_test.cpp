@@ -1,6 +1,6 @@
 // Releasing stats arrays. Leaks show up when the tests run under
 // AddressSanitizer, whose leak checker fails the run.
-#include "status/stats_entry.h"
+#include "status/stats_array.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,14 @@ char *stats_entry::*const text_fields[] = {
     &stats_entry::comment,
 };
 
-stats_entry *array_of(int32_t count) {
-  auto *entries = static_cast<stats_entry *>(
-      xrealloc(nullptr, array_byte_size(count, sizeof(stats_entry)), "stats array"));
-  for (int32_t i = 0; i < count; i++) clear_stats_entry(&entries[i]);
-  return entries;
+// An allocated array of `allocated` zeroed entries, of which `count` count.
+stats_array array_of(int32_t allocated, int32_t count) {
+  stats_array array;
+  array.entries = static_cast<stats_entry *>(
+      xrealloc(nullptr, array_byte_size(allocated, sizeof(stats_entry)), "stats array"));
+  for (int32_t i = 0; i < allocated; i++) clear_stats_entry(&array.entries[i]);
+  array.count = count;
+  return array;
 }
 
 TEST(stats_entry, fresh_entry_is_all_zero) {
@@ -41,20 +44,26 @@ TEST(stats_entry, fresh_entry_is_all_zero) {
 }
 
 TEST(stats_entry, release_frees_every_text_of_every_counted_entry) {
-  stats_entry *entries = array_of(3);
+  stats_array array = array_of(3, 3);
   for (int32_t i = 0; i < 3; i++)
-    for (auto field : text_fields) entries[i].*field = xstrdup("text");
-  release_stats_array(entries, 3);
+    for (auto field : text_fields) array.entries[i].*field = xstrdup("text");
+  release_stats_array(&array);
+  EXPECT_TRUE(is_none(array));
+  EXPECT_EQ(0, array.count);
 }
 
 TEST(stats_entry, release_of_null_and_empty_arrays) {
-  release_stats_array(nullptr, 0);
-  release_stats_array(nullptr, 5);
+  stats_array none;
+  release_stats_array(&none);
+  none.count = 5;
+  release_stats_array(&none);
   // An allocated array with no counted entries is still freed.
-  release_stats_array(array_of(128), 0);
-  release_stats_array(array_of(1), -1);
-  stats_entry *all_null = array_of(2);
-  release_stats_array(all_null, 2);
+  stats_array empty = array_of(128, 0);
+  release_stats_array(&empty);
+  stats_array negative = array_of(1, -1);
+  release_stats_array(&negative);
+  stats_array all_null = array_of(2, 2);
+  release_stats_array(&all_null);
 }
 
 TEST(stats_entry, release_entry_texts_nulls_them) {

@@ -89,7 +89,7 @@ void handle_line(dat_parse *parse, char *line) {
 
 }  // namespace
 
-void parse_status_dat(int32_t fd, stats_entry **entries, int32_t *count) {
+void parse_status_dat(int32_t fd, stats_array *array) {
   dat_parse parse = {nullptr, 0, 0, block_other};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line()) {
@@ -98,6 +98,6 @@ void parse_status_dat(int32_t fd, stats_entry **entries, int32_t *count) {
   }
   // A block the input left open is dropped with its texts.
   if (parse.count < parse.capacity) release_entry_texts(&parse.entries[parse.count]);
-  *entries = parse.entries;
-  *count = parse.count;
+  array->entries = parse.entries;
+  array->count = parse.count;
 }

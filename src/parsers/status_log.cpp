@@ -230,12 +230,12 @@ int32_t split_fields(char *line, char *slots[max_log_fields]) {
   }
 }
 
-void parse_status_log(int32_t fd, stats_entry **entries, int32_t *count) {
-  *entries = nullptr;
-  *count = 0;
+void parse_status_log(int32_t fd, stats_array *array) {
+  array->entries = nullptr;
+  array->count = 0;
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line()) {
-    handle_line(line, entries, count);
+    handle_line(line, &array->entries, &array->count);
     free(line);
   }
 }

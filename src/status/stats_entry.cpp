@@ -35,6 +35,11 @@ const owned_text owned_texts[] = {
 
 }  // namespace
 
+bool same_text(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return strcmp(a, b) == 0;
+}
+
 void clear_stats_entry(stats_entry *entry) { *entry = stats_entry{}; }
 
 void release_entry_texts(stats_entry *entry) {
@@ -42,10 +47,4 @@ void release_entry_texts(stats_entry *entry) {
     xfree(entry->*text.field, text.label);
     entry->*text.field = nullptr;
   }
-}
-
-void release_stats_array(stats_entry *entries, int32_t count) {
-  if (entries == nullptr) return;
-  for (int32_t i = 0; i < count; i++) release_entry_texts(&entries[i]);
-  xfree(entries, "stats array");
 }
