@@ -58,10 +58,7 @@ void parse_text(status_parser parser, const std::string &text, parsed_status *re
   dup2(out_fd, 1);
   close(out_fd);
 
-  stats_array array;
-  parser(fd, &array);
-  result->entries = array.entries;
-  result->count = array.count;
+  parser(fd, &result->array);
 
   fflush(stdout);
   dup2(saved_stdout, 1);

@@ -21,6 +21,11 @@ class buffered_reader {
   // handed out up to that byte; reading goes on with the next line.
   char *read_line();
 
+  // The same line as read_line, but in the reader's own buffer, its line
+  // feed overwritten by a NUL: writable, and valid only until the next call.
+  // Null once the data has ended. Spares the parsers a copy of every line.
+  char *read_line_in_place();
+
   // Reads one block behind the held data; returns the byte count, 0 at the
   // end of the data.
   int32_t read_into_buffer();
@@ -28,6 +33,10 @@ class buffered_reader {
   // Moves the unread bytes to the start of the buffer when a line runs past
   // the end of the held data.
   void garbage_collect();
+
+  // The offset of the end of the next line (its line feed, or the end of
+  // the data), reading as needed; -1 once the data has ended.
+  int64_t find_line_end();
 
   // Public so that tests can check the buffer discipline.
   int32_t fd;

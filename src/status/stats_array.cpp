@@ -3,9 +3,7 @@
 #include "support/fatal.h"
 
 void release_stats_array(stats_array *array) {
-  if (array->entries != nullptr) {
-    for (int32_t i = 0; i < array->count; i++) release_entry_texts(&array->entries[i]);
-    xfree(array->entries, "stats array");
-  }
+  xfree(array->entries, "stats array");
+  release_text_arena(&array->texts);
   *array = stats_array{};
 }

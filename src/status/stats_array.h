@@ -8,12 +8,14 @@
 
 #include "status/entry_groups.h"
 #include "status/stats_entry.h"
+#include "status/text_arena.h"
 
 struct stats_array {
   // Null when the parser allocated nothing, which makes the next poll a
   // first poll; an allocated array may still hold no entry.
   stats_entry *entries = nullptr;
   int32_t count = 0;
+  text_arena texts;          // every text of the entries
   entry_groups by_identity;  // every entry, by host and service
   entry_groups down_hosts;   // the host entries that mask their services
 };
@@ -21,8 +23,8 @@ struct stats_array {
 // Whether the array was read at all (an allocated array with no entry was).
 inline bool is_none(const stats_array &array) { return array.entries == nullptr; }
 
-// Releases every text of the counted entries, the entries and the groupings,
-// leaving the array none. A none array is left as it is.
+// Releases the entries, their texts and the groupings, leaving the array
+// none; a none array stays none.
 void release_stats_array(stats_array *array);
 
 #endif

@@ -8,8 +8,8 @@
 // Entry kinds held in `type`.
 enum : int32_t { entry_host = 1, entry_service = 2 };
 
-// Texts are owned, NUL-terminated heap strings or null; times in the int64_t
-// fields are seconds since the epoch.
+// Texts are NUL-terminated strings owned by the entry's array, or null;
+// times in the int64_t fields are seconds since the epoch.
 struct stats_entry {
   int32_t type;
   char *host_name;
@@ -97,8 +97,5 @@ bool same_text(const char *a, const char *b);
 
 // Sets every field of `entry` to zero: null texts, 0 numbers.
 void clear_stats_entry(stats_entry *entry);
-
-// Releases the texts of `entry` (and nulls them), leaving its numbers alone.
-void release_entry_texts(stats_entry *entry);
 
 #endif
