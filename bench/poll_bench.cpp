@@ -184,6 +184,7 @@ double median_read_floor(const std::string &path) {
   return floors[2];
 }
 
+// Fills in `results`, which hold a row per file set and kind in that order.
 void time_polls(const bench_options &o, const std::vector<site_files> &all, std::vector<poll_result> *results) {
   poller p;
   size_t next_result = 0;
