@@ -1,5 +1,5 @@
 // The status.dat key table: every row is reachable by the binary search,
-// near misses are not, and the skipped keys of newer Nagios are recognised.
+// near misses are not, and the skipped keys of today's writers are recognised.
 #include "parsers/status_key_table.h"
 
 #include <gtest/gtest.h>
@@ -33,12 +33,18 @@ TEST(status_key_table, near_misses_are_not_found) {
   for (const char *miss : misses) EXPECT_EQ(nullptr, find_status_key(miss)) << miss;
 }
 
-TEST(status_key_table, keys_of_newer_nagios_are_recognised_as_ignored) {
-  const char *ignored[] = {"obsess",       "importance", "is_in_effect", "flex_downtime_start",
-                           "start_notification_sent", "event_handler_period", "_OWNER", "_"};
+TEST(status_key_table, keys_of_todays_writers_are_recognised_as_ignored) {
+  const char *ignored[] = {
+      "obsess", "importance", "is_in_effect", "flex_downtime_start", "start_notification_sent",
+      "event_handler_period", "acknowledgement_end_time", "problem_start", "problem_end",
+      "current_down_notification_number", "current_unreachable_notification_number",
+      "current_warning_notification_number", "current_critical_notification_number",
+      "current_unknown_notification_number", "check_source", "is_reachable", "last_time_warn",
+      "trigger_time", "host_id", "service_id", "_OWNER", "_"};
   for (const char *key : ignored) EXPECT_TRUE(is_ignored_status_key(key)) << key;
-  const char *reported[] = {"",        "obsess ",   " obsess", "Obsess", "importances",
-                            "x_OWNER", "# obsess", "obses"};
+  const char *reported[] = {"",        "obsess ",     " obsess",  "Obsess",
+                            "importances", "x_OWNER", "# obsess", "obses",
+                            "is_reachabl", "host_ids", "last_time_warni", "Check_source"};
   for (const char *key : reported) EXPECT_FALSE(is_ignored_status_key(key)) << key;
 }
 

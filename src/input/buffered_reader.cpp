@@ -93,13 +93,3 @@ char *buffered_reader::read_line() {
   read_pos = end + 1;
   return line;
 }
-
-char *buffered_reader::read_line_in_place() {
-  int64_t end = find_line_end();
-  if (end < 0) return nullptr;
-  // The byte at the end is the line feed, or the NUL kept behind the data.
-  buffer[end] = '\0';
-  char *line = buffer + read_pos;
-  read_pos = end + 1;
-  return line;
-}

@@ -1,5 +1,6 @@
 // Reads a Nagios 2.x and later status file (status.dat): blocks of
-// `key=value` lines, of which host and service blocks become entries.
+// `key=value` lines, of which host and service blocks become entries (not
+// their comments and downtimes).
 #ifndef SENTREL_PARSERS_STATUS_DAT_H
 #define SENTREL_PARSERS_STATUS_DAT_H
 

@@ -1,6 +1,6 @@
 // The keys of status.dat that sentrel stores, each with the stats_entry
-// field it fills, and the keys today's writers add that are known but not
-// stored.
+// field it fills, and the keys that Nagios 3 and 4, Naemon, Icinga and
+// Centreon Engine write that are known but not stored.
 #ifndef SENTREL_PARSERS_STATUS_KEY_TABLE_H
 #define SENTREL_PARSERS_STATUS_KEY_TABLE_H
 
@@ -12,6 +12,16 @@
 struct status_key {
   const char *key;
   entry_field field;  // the field of the same name
+  size_t length;      // of the key
+
+  constexpr status_key(const char *key, entry_field field)
+      : key(key), field(field), length(length_of(key)) {}
+
+  static constexpr size_t length_of(const char *text) {
+    size_t length = 0;
+    while (text[length] != '\0') length++;
+    return length;
+  }
 };
 
 constexpr int32_t status_key_count = 77;

@@ -179,8 +179,7 @@ stats_entry *next_slot(log_parse *parse) {
       capacity = INT64_C(1) + array->count;
     else if (capacity > most_entries)
       capacity = most_entries;
-    array->entries = static_cast<stats_entry *>(xrealloc(
-        array->entries, array_byte_size(capacity, sizeof(stats_entry)), "stats array"));
+    reserve_entries(array, capacity);
     parse->capacity = static_cast<int32_t>(capacity);
   }
   stats_entry *slot = &array->entries[array->count];

@@ -15,6 +15,7 @@ struct stats_array {
   // first poll; an allocated array may still hold no entry.
   stats_entry *entries = nullptr;
   int32_t count = 0;
+  int32_t allocated = 0;     // entries the block has room for
   text_arena texts;          // every text of the entries
   entry_groups by_identity;  // every entry, by host and service
   entry_groups down_hosts;   // the host entries that mask their services
@@ -23,8 +24,16 @@ struct stats_array {
 // Whether the array was read at all (an allocated array with no entry was).
 inline bool is_none(const stats_array &array) { return array.entries == nullptr; }
 
+// Makes room for at least `capacity` entries, asking xrealloc for exactly
+// that many (under the label "stats array") unless the block already has
+// room. A none array first takes the block of the last released array when
+// that is large enough: a large site would otherwise map and fault in a
+// fresh block of the same size on every poll.
+void reserve_entries(stats_array *array, int64_t capacity);
+
 // Releases the entries, their texts and the groupings, leaving the array
-// none; a none array stays none.
+// none; a none array stays none. The entry block is kept for the next
+// array, in place of the one kept before.
 void release_stats_array(stats_array *array);
 
 #endif

@@ -11,19 +11,51 @@ namespace {
 // which the per-block cost no longer shows.
 const size_t first_block_size = 4096;
 const size_t largest_block_size = size_t{1} << 20;
-const size_t link_size = sizeof(char *);
 
-// Starts a block that holds at least `needed` bytes after its link.
+// What each block begins with.
+struct block_header {
+  char *previous;
+  size_t size;
+};
+const size_t header_size = sizeof(block_header);
+
+block_header header_of(const char *block) {
+  block_header header;
+  memcpy(&header, block, header_size);
+  return header;
+}
+
+// Largest blocks of the last released arena, waiting for the next one: a
+// large site would otherwise map and fault in all of them on every poll.
+char *spare_blocks = nullptr;
+
+char *take_spare_block() {
+  char *block = spare_blocks;
+  if (block != nullptr) spare_blocks = header_of(block).previous;
+  return block;
+}
+
+void free_blocks(char *block) {
+  while (block != nullptr) {
+    char *previous = header_of(block).previous;
+    free(block);
+    block = previous;
+  }
+}
+
+// Starts a block that holds at least `needed` bytes after its header.
 void start_block(text_arena *arena, const char *text, size_t needed) {
   size_t size = arena->size == 0 ? first_block_size : arena->size * 2;
   if (size > largest_block_size) size = largest_block_size;
-  if (size - link_size < needed) size = link_size + needed;
-  char *block = static_cast<char *>(malloc(size));
+  if (size - header_size < needed) size = header_size + needed;
+  char *block = size == largest_block_size ? take_spare_block() : nullptr;
+  if (block == nullptr) block = static_cast<char *>(malloc(size));
   if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
-  memcpy(block, &arena->block, link_size);
+  block_header header = {arena->block, size};
+  memcpy(block, &header, header_size);
   arena->block = block;
   arena->size = size;
-  arena->used = link_size;
+  arena->used = header_size;
 }
 
 }  // namespace
@@ -40,12 +72,19 @@ char *arena_copy(text_arena *arena, const char *text, size_t length) {
 }
 
 void release_text_arena(text_arena *arena) {
+  free_blocks(spare_blocks);
+  spare_blocks = nullptr;
   char *block = arena->block;
   while (block != nullptr) {
-    char *previous;
-    memcpy(&previous, block, link_size);
-    free(block);
-    block = previous;
+    block_header header = header_of(block);
+    if (header.size == largest_block_size) {
+      block_header spare = {spare_blocks, header.size};
+      memcpy(block, &spare, header_size);
+      spare_blocks = block;
+    } else {
+      free(block);
+    }
+    block = header.previous;
   }
   *arena = text_arena{};
 }

@@ -6,8 +6,8 @@
 #include <cstddef>
 
 struct text_arena {
-  char *block = nullptr;  // the newest block; each block begins with a link to the one before
-  size_t used = 0;        // bytes taken in the newest block, its link included
+  char *block = nullptr;  // the newest block; each begins with a link to the one before
+  size_t used = 0;        // bytes taken in the newest block, its header included
   size_t size = 0;        // bytes in the newest block
 };
 
@@ -16,7 +16,8 @@ struct text_arena {
 // copy of that text.
 char *arena_copy(text_arena *arena, const char *text, size_t length);
 
-// Releases every block; the arena is then empty and can be used again.
+// Releases every block (the largest are kept for the next arena, in place
+// of those kept before); the arena is then empty and can be used again.
 void release_text_arena(text_arena *arena);
 
 #endif
