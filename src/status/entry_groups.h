@@ -16,10 +16,20 @@ enum class group_key {
   host_name,  // host_name alone
 };
 
+// A slot of the hash table. The tag (part of the key's hash) passes over
+// most slots of other keys without reading their entries, and a group of one
+// entry, the usual case, is answered from the slot alone.
+struct group_slot {
+  uint32_t tag = 0;
+  int32_t group = -1;  // -1 for a free slot
+  int32_t first = 0;   // the group's first entry index
+  int32_t size = 0;    // its number of entries
+};
+
 struct entry_groups {
   bool built = false;
   group_key key = group_key::identity;
-  std::vector<int32_t> slots;    // hash table of group numbers plus one; 0 is free
+  std::vector<group_slot> slots;
   std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
   std::vector<int32_t> members;  // entry indices, group after group
 };
@@ -30,13 +40,20 @@ struct index_span {
   const int32_t *end = nullptr;
 };
 
+// The hash of the names that make up `key`; equal names hash alike.
+uint64_t hash_of_names(group_key key, const char *host, const char *service);
+
 // Groups the first `count` entries for which `include` holds by `key`.
+// `hashes`, when not null, holds each entry's hash_of_names for `key`,
+// which spares reading every entry again.
 void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
-                        bool (*include)(const stats_entry &), entry_groups *groups);
+                        bool (*include)(const stats_entry &), const uint64_t *hashes,
+                        entry_groups *groups);
 
 // The group of the entries named `host` (and `service`, for an identity
-// key) in the array the groups were built from.
+// key), whose hash_of_names is `hash`, in the array the groups were built
+// from.
 index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
-                            const char *host, const char *service);
+                            uint64_t hash, const char *host, const char *service);
 
 #endif

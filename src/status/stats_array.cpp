@@ -27,6 +27,17 @@ void reserve_entries(stats_array *array, int64_t capacity) {
   array->allocated = static_cast<int32_t>(capacity);
 }
 
+void note_identity(stats_array *array) {
+  const stats_entry &entry = array->entries[array->count - 1];
+  array->identity_hashes.push_back(
+      hash_of_names(group_key::identity, entry.host_name, entry.service_description));
+}
+
+const uint64_t *identity_hashes_of(const stats_array &array) {
+  bool recorded = array.count > 0 && array.identity_hashes.size() == static_cast<size_t>(array.count);
+  return recorded ? array.identity_hashes.data() : nullptr;
+}
+
 void release_stats_array(stats_array *array) {
   if (array->entries != nullptr) {
     xfree(spare.entries, "stats array");

@@ -5,6 +5,7 @@
 #define SENTREL_STATUS_STATS_ARRAY_H
 
 #include <cstdint>
+#include <vector>
 
 #include "status/entry_groups.h"
 #include "status/stats_entry.h"
@@ -17,6 +18,9 @@ struct stats_array {
   int32_t count = 0;
   int32_t allocated = 0;     // entries the block has room for
   text_arena texts;          // every text of the entries
+  // Each entry's hash_of_names for its identity, as the parser closed it;
+  // empty for an array made otherwise.
+  std::vector<uint64_t> identity_hashes;
   entry_groups by_identity;  // every entry, by host and service
   entry_groups down_hosts;   // the host entries that mask their services
 };
@@ -30,6 +34,12 @@ inline bool is_none(const stats_array &array) { return array.entries == nullptr;
 // that is large enough: a large site would otherwise map and fault in a
 // fresh block of the same size on every poll.
 void reserve_entries(stats_array *array, int64_t capacity);
+
+// Records the identity hash of the entry just counted, the last one.
+void note_identity(stats_array *array);
+
+// The identity hashes of every entry, or null when they were not recorded.
+const uint64_t *identity_hashes_of(const stats_array &array);
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. The entry block is kept for the next

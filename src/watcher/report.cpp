@@ -66,8 +66,10 @@ bool host_is_down(stats_array *array, const stats_entry *judged) {
   if (judged->type == entry_host || judged->host_name == nullptr) return false;
   if (!array->down_hosts.built)
     build_entry_groups(array->entries, array->count, group_key::host_name, masks_its_services,
-                       &array->down_hosts);
-  index_span down = find_entry_group(array->down_hosts, array->entries, judged->host_name, nullptr);
+                       nullptr, &array->down_hosts);
+  uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
+  index_span down =
+      find_entry_group(array->down_hosts, array->entries, hash, judged->host_name, nullptr);
   return down.begin != down.end;
 }
 
@@ -98,6 +100,40 @@ bool local_calendar_time(int64_t seconds, tm *when) {
 
 const char *text_or_empty(const char *text) { return text ? text : ""; }
 
+// find_previous_entry for names whose identity hash is known.
+int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
+                         const char *service) {
+  int32_t count = array->count;
+  if (count <= 0) return -1;
+  // Computed in 64 bits and reduced first, so no cursor value can overflow
+  // or index outside the array.
+  int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
+  const uint64_t *hashes = identity_hashes_of(*array);
+  int32_t found = -1;
+  // In an unchanged file order the match is the last one or its successor:
+  // the first two candidates of the walk from the cursor. A candidate whose
+  // hash differs cannot match, and its entry need not be read.
+  for (int64_t k = 0; k < 2 && k < count && found < 0; k++) {
+    int32_t candidate = static_cast<int32_t>((start + k) % count);
+    if ((hashes == nullptr || hashes[candidate] == hash) &&
+        matches(array->entries[candidate], host, service))
+      found = candidate;
+  }
+  // Otherwise the walk's answer is the identity's first index at or after
+  // the cursor, or, wrapping, its first index of all.
+  if (found < 0) {
+    if (!array->by_identity.built)
+      build_entry_groups(array->entries, count, group_key::identity, any_entry, hashes,
+                         &array->by_identity);
+    index_span same = find_entry_group(array->by_identity, array->entries, hash, host, service);
+    if (same.begin == same.end) return -1;
+    const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
+    found = at_or_after != same.end ? *at_or_after : *same.begin;
+  }
+  lookup_cursor = found;
+  return found;
+}
+
 }  // namespace
 
 void report_entry(stats_array *current, int32_t index, stats_array *previous,
@@ -107,7 +143,12 @@ void report_entry(stats_array *current, int32_t index, stats_array *previous,
   if (is_none(*previous)) {
     reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
-    int32_t match = find_previous_entry(previous, entry->host_name, entry->service_description);
+    // The parser recorded the entry's identity hash; the lookup needs it.
+    const uint64_t *hashes = identity_hashes_of(*current);
+    uint64_t hash = hashes != nullptr ? hashes[index]
+                                      : hash_of_names(group_key::identity, entry->host_name,
+                                                      entry->service_description);
+    int32_t match = find_named_entry(previous, hash, entry->host_name, entry->service_description);
     reported = match < 0 || changed_since_previous(&previous->entries[match], entry, hard_only);
   }
   if (reported) print_report_line(entry, layout);
@@ -134,31 +175,7 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 }
 
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service) {
-  int32_t count = array->count;
-  if (count <= 0) return -1;
-  // Computed in 64 bits and reduced first, so no cursor value can overflow
-  // or index outside the array.
-  int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
-  int32_t found = -1;
-  // In an unchanged file order the match is the last one or its successor:
-  // the first two candidates of the walk from the cursor.
-  for (int64_t k = 0; k < 2 && k < count && found < 0; k++) {
-    int32_t candidate = static_cast<int32_t>((start + k) % count);
-    if (matches(array->entries[candidate], host, service)) found = candidate;
-  }
-  // Otherwise the walk's answer is the identity's first index at or after
-  // the cursor, or, wrapping, its first index of all.
-  if (found < 0) {
-    if (!array->by_identity.built)
-      build_entry_groups(array->entries, count, group_key::identity, any_entry,
-                         &array->by_identity);
-    index_span same = find_entry_group(array->by_identity, array->entries, host, service);
-    if (same.begin == same.end) return -1;
-    const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
-    found = at_or_after != same.end ? *at_or_after : *same.begin;
-  }
-  lookup_cursor = found;
-  return found;
+  return find_named_entry(array, hash_of_names(group_key::identity, host, service), host, service);
 }
 
 bool changed_since_previous(const stats_entry *previous,
