@@ -4,9 +4,11 @@
 #define SENTREL_STATUS_ENTRY_FIELD_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
+#include "support/numbers.h"
 
 enum class value_kind { text, int32, int64, floating };
 
@@ -26,8 +28,24 @@ struct entry_field {
 };
 
 // Reads `value` by the field's kind (a copy in `texts`, or a number read
-// like atoi, atol or atof) and stores it in `entry`, replacing what was there.
-void store_value(const entry_field &field, const char *value, stats_entry *entry,
-                 text_arena *texts);
+// like atoi, atol or atof) and stores it in `entry`, replacing what was
+// there. Inline, as the parsers store millions of values a poll.
+inline void store_value(const entry_field &field, const char *value, stats_entry *entry,
+                        text_arena *texts) {
+  switch (field.kind) {
+    case value_kind::text:
+      entry->*field.text = arena_copy(texts, value, strlen(value));
+      break;
+    case value_kind::int32:
+      entry->*field.int32 = text_to_int(value);
+      break;
+    case value_kind::int64:
+      entry->*field.int64 = text_to_long(value);
+      break;
+    case value_kind::floating:
+      entry->*field.floating = text_to_double(value);
+      break;
+  }
+}
 
 #endif

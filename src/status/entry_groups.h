@@ -4,6 +4,7 @@
 #ifndef SENTREL_STATUS_ENTRY_GROUPS_H
 #define SENTREL_STATUS_ENTRY_GROUPS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -55,5 +56,11 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
 // from.
 index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
                             uint64_t hash, const char *host, const char *service);
+
+// The slot where a key of this hash is looked for first: the place to ask
+// the memory for before the lookup itself.
+inline const group_slot &home_slot(const entry_groups &groups, uint64_t hash) {
+  return groups.slots[static_cast<size_t>(hash) & (groups.slots.size() - 1)];
+}
 
 #endif

@@ -130,7 +130,7 @@ bool exact_value(const plain_decimal &number, double *value) {
 
 // strtoll in base 10 read by hand: white space, sign, the longest digit
 // run, saturated at the 64-bit limits.
-int64_t text_to_long(const char *text) {
+int64_t text_to_long_in_full(const char *text) {
   text = skip_space(text);
   bool negative = read_sign(&text);
   // The magnitude of INT64_MIN is one more than that of INT64_MAX.
@@ -144,19 +144,12 @@ int64_t text_to_long(const char *text) {
   return negative ? negated(magnitude) : static_cast<int64_t>(magnitude);
 }
 
-int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
 
 double text_to_double(const char *text) {
   plain_decimal number;
   double value = 0.0;
   if (read_plain_decimal(text, &number) && exact_value(number, &value)) return value;
   return strtod(text, nullptr);
-}
-
-int32_t low_32_bits(int64_t value) {
-  uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(value));
-  if (low <= INT32_MAX) return static_cast<int32_t>(low);
-  return static_cast<int32_t>(static_cast<int64_t>(low) - (INT64_C(1) << 32));
 }
 
 int32_t array_byte_size(int64_t count, size_t element_size) {
