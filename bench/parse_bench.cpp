@@ -65,16 +65,15 @@ int status_file(const std::string &text) {
   return fd;
 }
 
-void run_parser(benchmark::State &state, void (*parser)(int32_t, stats_entry **, int32_t *),
+void run_parser(benchmark::State &state, void (*parser)(int32_t, stats_array *),
                 const std::string &text) {
   int fd = status_file(text);
   for (auto _ : state) {
     if (lseek(fd, 0, SEEK_SET) != 0) abort();
-    stats_entry *entries = nullptr;
-    int32_t count = 0;
-    parser(fd, &entries, &count);
-    if (count != services) state.SkipWithError("wrong entry count");
-    release_stats_array(entries, count);
+    stats_array array;
+    parser(fd, &array);
+    if (array.count != services) state.SkipWithError("wrong entry count");
+    release_stats_array(&array);
   }
   close(fd);
   state.SetItemsProcessed(state.iterations() * services);

@@ -11,11 +11,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  stats_entry *entries = nullptr;
-  int32_t count = 0;
-  parse_status_dat(descriptor_holding(data, size), &entries, &count);
-  for (int32_t i = 0; i < count; i++)
-    if (entries[i].type != entry_host && entries[i].type != entry_service) __builtin_trap();
-  release_stats_array(entries, count);
+  stats_array array;
+  parse_status_dat(descriptor_holding(data, size), &array);
+  for (int32_t i = 0; i < array.count; i++)
+    if (array.entries[i].type != entry_host && array.entries[i].type != entry_service)
+      __builtin_trap();
+  release_stats_array(&array);
   return 0;
 }

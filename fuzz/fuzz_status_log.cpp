@@ -12,15 +12,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  stats_entry *entries = nullptr;
-  int32_t count = 0;
-  parse_status_log(descriptor_holding(data, size), &entries, &count);
-  for (int32_t i = 0; i < count; i++) {
-    const stats_entry &e = entries[i];
+  stats_array array;
+  parse_status_log(descriptor_holding(data, size), &array);
+  for (int32_t i = 0; i < array.count; i++) {
+    const stats_entry &e = array.entries[i];
     if (e.host_name == nullptr || e.service_description == nullptr ||
         e.plugin_output == nullptr)
       __builtin_trap();
   }
-  release_stats_array(entries, count);
+  release_stats_array(&array);
   return 0;
 }

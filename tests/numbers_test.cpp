@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -14,16 +16,41 @@ TEST(numbers, text_conversions_follow_the_c_library) {
       {"-2147483649", -2147483649LL, INT32_MAX},
       {"99999999999999999999", INT64_MAX, -1},
       {"-99999999999999999999", INT64_MIN, 0},
+      {"\v\f\r\n 9", 9, 9},     {"- 1", 0, 0},        {"+-1", 0, 0},
+      {"0x1f", 0, 0},           {"-0", 0, 0},         {"4294967297", 4294967297LL, 1},
+      {"9223372036854775807", INT64_MAX, -1},       {"9223372036854775808", INT64_MAX, -1},
+      {"-9223372036854775808", INT64_MIN, 0},       {"-9223372036854775809", INT64_MIN, 0},
   };
   for (const auto &c : integers) {
     EXPECT_EQ(c.as_long, text_to_long(c.text)) << c.text;
     EXPECT_EQ(c.as_int, text_to_int(c.text)) << c.text;
   }
-  EXPECT_EQ(0.5, text_to_double("0.5"));
-  EXPECT_EQ(0.0, text_to_double("x1"));
-  EXPECT_EQ(2.7, text_to_double(" 2.7abc"));
+  errno = 0;
+  text_to_long("-9223372036854775808");
+  EXPECT_EQ(0, errno);
+  text_to_long("9223372036854775808");
+  EXPECT_EQ(ERANGE, errno);
+
+  // Compared bit for bit, so that -0.0 and 0.0 differ.
+  struct { const char *text; double value; } doubles[] = {
+      {"0.5", 0.5},           {"x1", 0.0},            {" 2.7abc", 2.7},
+      {"-0", -0.0},           {"-0.000", -0.0},       {"0e400", 0.0},
+      {"0.012", 0.012},       {"5.000000", 5.0},      {"0001.50", 1.5},
+      {"1e3", 1000.0},        {"1E-3", 0.001},        {"1e", 1.0},
+      {"1.e+2x", 100.0},      {".5", 0.5},            {"-.", 0.0},
+      {"0x1p3", 8.0},         {"-0X.8", -0.5},        {"1e22", 1e22},
+      {"1e23", 1e23},         {"90071992547409.93", 90071992547409.93},
+      {"3.14159265358979323846", 3.141592653589793},
+      {"123456789012345678901", 1.2345678901234568e20},
+      {"0.0000000000000000000000001", 1e-25},       {"4.9e-324", 4.9e-324},
+      {"1e400", HUGE_VAL},    {"-infinity", -HUGE_VAL},
+  };
+  for (const auto &c : doubles) {
+    double value = text_to_double(c.text);
+    EXPECT_EQ(0, memcmp(&c.value, &value, sizeof value)) << c.text << " gave " << value;
+  }
   EXPECT_TRUE(std::isnan(text_to_double("nan")));
-  EXPECT_TRUE(std::isinf(text_to_double("-inf")));
+  EXPECT_TRUE(std::isnan(text_to_double(" -NaN(12)")));
 }
 
 TEST(numbers, array_sizes_past_32_bits_wrap_to_negative) {

@@ -58,7 +58,7 @@ void parse_text(status_parser parser, const std::string &text, parsed_status *re
   dup2(out_fd, 1);
   close(out_fd);
 
-  parser(fd, &result->entries, &result->count);
+  parser(fd, &result->array);
 
   fflush(stdout);
   dup2(saved_stdout, 1);

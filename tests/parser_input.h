@@ -6,20 +6,21 @@
 #include <cstdint>
 #include <string>
 
-#include "status/stats_entry.h"
+#include "status/stats_array.h"
 
-using status_parser = void (*)(int32_t, stats_entry **, int32_t *);
+using status_parser = void (*)(int32_t, stats_array *);
 
 // The outcome of one parse: the array as handed back and what went to
 // standard output meanwhile.
 struct parsed_status {
-  stats_entry *entries = nullptr;
-  int32_t count = -1;
+  stats_array array;
+  stats_entry *&entries = array.entries;
+  int32_t &count = array.count;
   std::string out;
   parsed_status() = default;
   parsed_status(const parsed_status &) = delete;
   parsed_status &operator=(const parsed_status &) = delete;
-  ~parsed_status() { release_stats_array(entries, count); }
+  ~parsed_status() { release_stats_array(&array); }
 };
 
 // Runs `parser` over `text` written to an unlinked temporary file, or, with

@@ -40,6 +40,19 @@ stats_entry host(const char *name, int32_t state = 0, int32_t state_type = 1) {
   return make_entry(entry_host, name, nullptr, state, state_type);
 }
 
+// An array over `count` entries the test owns; the groupings that lookups
+// build in it are its own and go with it.
+stats_array array_over(const stats_entry *entries, int32_t count) {
+  stats_array array;
+  array.entries = const_cast<stats_entry *>(entries);
+  array.count = count;
+  return array;
+}
+
+stats_array array_over(std::vector<stats_entry> &entries) {
+  return array_over(entries.data(), static_cast<int32_t>(entries.size()));
+}
+
 // What `print` wrote to standard output, through a real file descriptor.
 template <typename Print>
 std::string captured_stdout(Print print) {
@@ -104,8 +117,8 @@ TEST(find_previous_entry, searches_from_the_cursor_and_wraps) {
   };
   for (const auto &c : cases) {
     lookup_cursor = c.cursor;
-    int32_t count = static_cast<int32_t>(c.entries->size());
-    EXPECT_EQ(c.found, find_previous_entry(c.entries->data(), count, "h", c.service))
+    stats_array array = array_over(*c.entries);
+    EXPECT_EQ(c.found, find_previous_entry(&array, "h", c.service))
         << c.name;
     EXPECT_EQ(c.found, lookup_cursor) << c.name;
   }
@@ -129,7 +142,8 @@ TEST(find_previous_entry, miss_or_empty_array_keeps_the_cursor) {
   };
   for (const auto &c : cases) {
     lookup_cursor = 1;
-    EXPECT_EQ(-1, find_previous_entry(c.entries, c.count, c.host, c.service)) << c.name;
+    stats_array array = array_over(c.entries, c.count);
+    EXPECT_EQ(-1, find_previous_entry(&array, c.host, c.service)) << c.name;
     EXPECT_EQ(1, lookup_cursor) << c.name;
   }
 }
@@ -154,7 +168,8 @@ TEST(find_previous_entry, missing_texts_match_only_missing_texts) {
   };
   for (const auto &c : cases) {
     lookup_cursor = 0;
-    EXPECT_EQ(c.found, find_previous_entry(entries.data(), 4, c.host, c.service))
+    stats_array array = array_over(entries);
+    EXPECT_EQ(c.found, find_previous_entry(&array, c.host, c.service))
         << (c.host ? c.host : "(none)") << "/" << (c.service ? c.service : "(none)");
   }
 }
@@ -216,17 +231,17 @@ TEST(show_on_first_poll, switches_let_masked_entries_through) {
       {1, false, true},  {2, false, true}, {3, false, true},
       {4, false, true},  {5, false, true}, {6, false, true},
   };
+  stats_array array = array_over(entries);
   for (const auto &c : cases) {
-    EXPECT_EQ(c.watcher_shows,
-              show_on_first_poll(entries.data(), 7, c.index, false, false, false, true))
+    EXPECT_EQ(c.watcher_shows, show_on_first_poll(&array, c.index, false, false, false, true))
         << c.index;
     bool include_masked = c.index >= 1 && c.index <= 3;
     bool include_silenced = c.index == 4;
     bool include_acknowledged = c.index == 5;
     bool hide_ok = c.index != 6;
     EXPECT_EQ(c.shown_with_the_switch_that_unmasks,
-              show_on_first_poll(entries.data(), 7, c.index, include_masked,
-                                 include_silenced, include_acknowledged, hide_ok))
+              show_on_first_poll(&array, c.index, include_masked, include_silenced,
+                                 include_acknowledged, hide_ok))
         << c.index;
   }
 }
@@ -234,13 +249,15 @@ TEST(show_on_first_poll, switches_let_masked_entries_through) {
 TEST(show_on_first_poll, entries_without_host_name_never_mask_or_get_masked) {
   std::vector<stats_entry> entries = {host(nullptr, 2), service(nullptr, "orphan", 2),
                                       host("h", 2), service("h", "child", 2)};
-  EXPECT_TRUE(show_on_first_poll(entries.data(), 4, 1, false, false, false, true));
-  EXPECT_FALSE(show_on_first_poll(entries.data(), 4, 3, false, false, false, true));
+  stats_array array = array_over(entries);
+  EXPECT_TRUE(show_on_first_poll(&array, 1, false, false, false, true));
+  EXPECT_FALSE(show_on_first_poll(&array, 3, false, false, false, true));
 }
 
 TEST(show_on_first_poll, unknown_state_ends_the_process) {
   std::vector<stats_entry> entries = {service("h", "s", 4)};
-  EXPECT_EXIT(show_on_first_poll(entries.data(), 1, 0, false, false, false, true),
+  stats_array array = array_over(entries);
+  EXPECT_EXIT(show_on_first_poll(&array, 0, false, false, false, true),
               testing::ExitedWithCode(1), "^internal error: state 4 not known: errno=");
 }
 

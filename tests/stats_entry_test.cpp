@@ -1,10 +1,14 @@
-// Releasing stats arrays. Leaks show up when the tests run under
-// AddressSanitizer, whose leak checker fails the run.
-#include "status/stats_entry.h"
+// Fresh entries, releasing stats arrays and the arena of their texts. Leaks
+// show up when the tests run under AddressSanitizer, whose leak checker fails
+// the run.
+#include "status/stats_array.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/fatal.h"
 #include "support/numbers.h"
@@ -22,11 +26,14 @@ char *stats_entry::*const text_fields[] = {
     &stats_entry::comment,
 };
 
-stats_entry *array_of(int32_t count) {
-  auto *entries = static_cast<stats_entry *>(
-      xrealloc(nullptr, array_byte_size(count, sizeof(stats_entry)), "stats array"));
-  for (int32_t i = 0; i < count; i++) clear_stats_entry(&entries[i]);
-  return entries;
+// An allocated array of `allocated` zeroed entries, of which `count` count.
+stats_array array_of(int32_t allocated, int32_t count) {
+  stats_array array;
+  array.entries = static_cast<stats_entry *>(
+      xrealloc(nullptr, array_byte_size(allocated, sizeof(stats_entry)), "stats array"));
+  for (int32_t i = 0; i < allocated; i++) clear_stats_entry(&array.entries[i]);
+  array.count = count;
+  return array;
 }
 
 TEST(stats_entry, fresh_entry_is_all_zero) {
@@ -40,33 +47,43 @@ TEST(stats_entry, fresh_entry_is_all_zero) {
   EXPECT_EQ(0, entry.duration);
 }
 
-TEST(stats_entry, release_frees_every_text_of_every_counted_entry) {
-  stats_entry *entries = array_of(3);
+TEST(stats_array, release_frees_entries_and_texts) {
+  stats_array array = array_of(3, 3);
   for (int32_t i = 0; i < 3; i++)
-    for (auto field : text_fields) entries[i].*field = xstrdup("text");
-  release_stats_array(entries, 3);
+    for (auto field : text_fields) array.entries[i].*field = arena_copy(&array.texts, "text", 4);
+  release_stats_array(&array);
+  EXPECT_TRUE(is_none(array));
+  EXPECT_EQ(0, array.count);
+  EXPECT_EQ(nullptr, array.texts.block);
 }
 
-TEST(stats_entry, release_of_null_and_empty_arrays) {
-  release_stats_array(nullptr, 0);
-  release_stats_array(nullptr, 5);
+TEST(stats_array, release_of_none_and_empty_arrays) {
+  stats_array none;
+  release_stats_array(&none);
+  none.count = 5;
+  release_stats_array(&none);
+  EXPECT_EQ(0, none.count);
   // An allocated array with no counted entries is still freed.
-  release_stats_array(array_of(128), 0);
-  release_stats_array(array_of(1), -1);
-  stats_entry *all_null = array_of(2);
-  release_stats_array(all_null, 2);
+  stats_array empty = array_of(128, 0);
+  release_stats_array(&empty);
+  stats_array negative = array_of(1, -1);
+  release_stats_array(&negative);
+  EXPECT_TRUE(is_none(negative));
 }
 
-TEST(stats_entry, release_entry_texts_nulls_them) {
-  stats_entry entry;
-  clear_stats_entry(&entry);
-  entry.host_name = xstrdup("db1");
-  entry.comment = xstrdup("planned");
-  entry.current_state = 2;
-  release_entry_texts(&entry);
-  EXPECT_EQ(nullptr, entry.host_name);
-  EXPECT_EQ(nullptr, entry.comment);
-  EXPECT_EQ(2, entry.current_state);
+TEST(text_arena, copies_outlive_later_blocks_and_stop_at_the_length) {
+  text_arena arena;
+  std::string big(5000, 'x');  // larger than a first block
+  std::vector<std::pair<const char *, std::string>> copies;
+  for (int i = 0; i < 2000; i++) {
+    std::string text = i % 500 == 7 ? big : "text " + std::to_string(i);
+    copies.push_back({arena_copy(&arena, text.c_str(), text.size()), text});
+  }
+  copies.push_back({arena_copy(&arena, "cut here", 3), "cut"});
+  copies.push_back({arena_copy(&arena, "", 0), ""});
+  for (const auto &copy : copies) EXPECT_EQ(copy.second, copy.first);
+  release_text_arena(&arena);
+  EXPECT_EQ(nullptr, arena.block);
 }
 
 }  // namespace

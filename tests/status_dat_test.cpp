@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -48,10 +49,12 @@ TEST(status_dat, block_kind_comes_from_the_raw_opening_line) {
     int32_t type;  // 0: no entry
   } cases[] = {
       {"host {", entry_host},           {"hoststatus {", entry_host},
-      {"hosts{", entry_host},           {"hostcomment {", entry_host},
-      {"hostdowntime {", entry_host},   {"service {", entry_service},
-      {"servicestatus {", entry_service}, {"services {", entry_service},
-      {"servicecomment {", entry_service}, {" hoststatus {", 0},
+      {"hosts{", entry_host},           {"hostcommentary {", entry_host},
+      {"service {", entry_service},     {"servicestatus {", entry_service},
+      {"services {", entry_service},    {"servicedowntimes {", entry_service},
+      {"hostcomment {", 0},             {"hostcomment{", 0},
+      {"hostdowntime\t{", 0},           {"servicecomment {", 0},
+      {"servicedowntime {", 0},         {" hoststatus {", 0},
       {"\tservicestatus {", 0},         {"Host {", 0},
       {"info {", 0},                    {"contactstatus {", 0},
       {"{", 0},                         {"hos {", 0},
@@ -111,6 +114,8 @@ TEST(status_dat, unknown_keys_of_host_and_service_blocks_are_reported) {
       {"hoststatus", " \t  current_state=0", ""},
       {"hoststatus", "current_state=0", ""},
       {"info", "\tfoo=1", ""},
+      {"hostcomment", "\tfoo=1", ""},
+      {"servicedowntime", "\tfoo=1", ""},
       {"programstatus", "\t# note=x", ""},
   };
   for (const auto &c : cases) {
@@ -121,18 +126,19 @@ TEST(status_dat, unknown_keys_of_host_and_service_blocks_are_reported) {
   }
 }
 
-TEST(status_dat, keys_of_newer_nagios_are_skipped_silently) {
+TEST(status_dat, keys_of_todays_writers_are_skipped_silently) {
   const char *keys[] = {"obsess=1",
                         "importance=0",
-                        "is_in_effect=1",
-                        "flex_downtime_start=0",
-                        "start_notification_sent=0",
                         "event_handler_period=24x7",
+                        "acknowledgement_end_time=0",
+                        "current_down_notification_number=0",
+                        "is_reachable=1",
+                        "last_time_warn=1765212540",
                         "_OWNER=0;alice",
                         "_=x",
                         "_RACK=0;r1{2}"};
   for (const char *key : keys) {
-    for (const char *opening : {"hoststatus", "servicestatus", "hostdowntime"}) {
+    for (const char *opening : {"hoststatus", "servicestatus"}) {
       parsed_status result;
       parse(block(opening, {"host_name=h", key, "current_state=3"}), &result);
       SCOPED_TRACE(std::string(opening) + " " + key);
@@ -152,7 +158,7 @@ TEST(status_dat, closing_sets_type_and_raises_only_host_state_one) {
   } cases[] = {
       {"hoststatus", "1", 2},    {"hoststatus", "0", 0},    {"hoststatus", "2", 2},
       {"hoststatus", "3", 3},    {"hoststatus", "-1", -1},  {"servicestatus", "1", 1},
-      {"servicestatus", "2", 2}, {"hostcomment", "1", 2},
+      {"servicestatus", "2", 2}, {"hostcommentary", "1", 2},
   };
   for (const auto &c : cases) {
     parsed_status result;
@@ -263,7 +269,9 @@ TEST(status_dat, a_line_with_equals_and_closing_brace_is_a_key_line) {
 TEST(status_dat, other_blocks_between_hosts_reuse_their_slot) {
   parsed_status result;
   parse(block("hoststatus", {"host_name=a"}) + block("contactstatus", {"host_name=c"}) +
-            "stray line\n}\n" + block("servicestatus", {"host_name=b"}),
+            block("hostcomment", {"host_name=a", "comment_data=x"}) + "stray line\n}\n" +
+            block("servicedowntime", {"host_name=b", "trigger_time=0"}) +
+            block("servicestatus", {"host_name=b"}),
         &result);
   ASSERT_EQ(2, result.count);
   EXPECT_STREQ("a", result.entries[0].host_name);
@@ -327,7 +335,12 @@ TEST(status_dat, real_nagios4_files_match_their_description) {
                            "status-host-down.dat", "status-acks-downtime.dat"}) {
     SCOPED_TRACE(file);
     std::vector<expected_entry> rows = readme_table(file);
-    ASSERT_GE(rows.size(), 34u);
+    // The table lists comment and downtime blocks too, without a state:
+    // they give no entry.
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const expected_entry &row) { return row.numbers[0].empty(); }),
+               rows.end());
+    ASSERT_EQ(34u, rows.size());
     parsed_status result;
     parse(fixture(std::string("nagios4/") + file), &result);
     EXPECT_EQ("", result.out);
@@ -340,7 +353,6 @@ TEST(status_dat, real_nagios4_files_match_their_description) {
       EXPECT_EQ(is_host ? entry_host : entry_service, e.type);
       EXPECT_EQ(row.host, text_of(e.host_name));
       EXPECT_EQ(is_host ? "(null)" : row.service, text_of(e.service_description));
-      if (row.numbers[0].empty()) continue;  // comment and downtime rows
       int32_t state = std::stoi(row.numbers[0]);
       EXPECT_EQ(is_host && state == 1 ? 2 : state, e.current_state);
       EXPECT_EQ(std::stoi(row.numbers[1]), e.state_type);

@@ -45,6 +45,22 @@ const char disk_warning[] =
 const char https_warning[] =
     "2026/12/08 16:49 WARN web2 HTTPS, SSL WARNING - Zertifikat für „shop.example“ läuft in 5 "
     "Tagen ab – Größe ÄÖÜ ß, 日本語, emoji 🔒\n";
+const char passive_trap[] =
+    "2026/12/08 16:49 CRIT mail1 Passive Trap, TRAP CRITICAL - linkDown ifIndex=3 {Gi0/3}: "
+    "severity=major\n";
+
+// `file` with fields of its first host block set to other values, as
+// Nagios would have written it had that host changed.
+std::string with_first_host(std::string file, const dat_fields &fields) {
+  size_t block = file.find("\nhoststatus {\n");
+  for (const auto &field : fields) {
+    size_t key = file.find("\n\t" + field.first + "=", block);
+    EXPECT_LT(key, file.find("\n\t}\n", block)) << field.first;
+    size_t value = key + 3 + field.first.size();
+    file.replace(value, file.find('\n', value) - value, field.second);
+  }
+  return file;
+}
 
 TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
   struct {
@@ -61,10 +77,8 @@ TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
       // Acknowledged, in downtime, silenced and unchecked entries are hidden;
       // a passive-only and an active-disabled service are still shown.
       {"status-acks-downtime.dat",
-       std::string(backup_age) + replication_lag +
-           "2026/12/08 16:49 CRIT mail1 Passive Trap, TRAP CRITICAL - linkDown ifIndex=3 "
-           "{Gi0/3}: severity=major\n" +
-           smtp_unknown + disk_warning + https_warning},
+       std::string(backup_age) + replication_lag + passive_trap + smtp_unknown + disk_warning +
+           https_warning},
   };
   for (const auto &c : cases) {
     program_result result = watch_snapshots({"-1"}, {fixture(c.file), fixture(c.file)});
@@ -74,9 +88,8 @@ TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
 }
 
 TEST(nagios4_later_polls, report_what_changed_between_files) {
-  program_result result = watch_snapshots(
-      {"-1"}, {fixture("status-all-ok.dat"), fixture("status-host-down.dat"),
-               fixture("status-acks-downtime.dat"), fixture("status-all-ok.dat")});
+  // Every change in these files is from HARD to HARD, so -H reports the
+  // same: the comments and downtimes that appear meanwhile are no change.
   std::string expected =
       // Everything that went from HARD OK to a HARD problem, the
       // acknowledged db1/MySQL and the services of down hosts included.
@@ -84,9 +97,8 @@ TEST(nagios4_later_polls, report_what_changed_between_files) {
       replication_lag + services_behind_down_hosts + smtp_unknown + disk_warning +
       https_warning +
       // Then only the two services that newly failed.
-      "2026/12/08 16:49 CRIT mail1 IMAP, IMAP CRITICAL - Socket timeout after 10 seconds\n"
-      "2026/12/08 16:49 CRIT mail1 Passive Trap, TRAP CRITICAL - linkDown ifIndex=3 {Gi0/3}: "
-      "severity=major\n"
+      "2026/12/08 16:49 CRIT mail1 IMAP, IMAP CRITICAL - Socket timeout after 10 seconds\n" +
+      passive_trap +
       // Then every recovery; this file's state changes all read 0.
       "1970/01/01 00:00  OK  edge-sw1 , PING OK - Packet loss = 0%, RTA = 0.10 ms\n"
       "1970/01/01 00:00  OK  lab-pc , PING OK - Packet loss = 0%, RTA = 0.10 ms\n"
@@ -108,7 +120,27 @@ TEST(nagios4_later_polls, report_what_changed_between_files) {
       "1970/01/01 00:00  OK  web1 Disk /, DISK OK - free space: / 7420 MiB (74% inode=91%):\n"
       "1970/01/01 00:00  OK  web2 HTTPS, SSL OK - Certificate will expire on 2031-01-01 00:00 "
       "+0000/GMT.\n";
-  EXPECT_EQ(expected, result.out);
+  for (const char *changes : {"-h", "-H"}) {
+    program_result result = watch_snapshots(
+        {"-1", changes}, {fixture("status-all-ok.dat"), fixture("status-host-down.dat"),
+                          fixture("status-acks-downtime.dat"), fixture("status-all-ok.dat")});
+    EXPECT_EQ(expected, result.out) << changes;
+    EXPECT_EQ("", result.err) << changes;
+  }
+}
+
+TEST(nagios4_later_polls, a_host_with_comments_that_stays_down_is_reported_once) {
+  // db1, the file's first host, has a comment and a downtime scheduled for
+  // later; their blocks end the file, where each poll's last lookup ends.
+  std::string up = fixture("status-acks-downtime.dat");
+  std::string down = with_first_host(
+      up, {{"current_state", "1"}, {"plugin_output", "CRITICAL - Host Unreachable (127.0.0.1)"}});
+  program_result result = watch_snapshots({"-1"}, {down, down, down, up});
+  // The first poll, with db1's services hidden behind it; then its recovery.
+  EXPECT_EQ(std::string("2026/12/08 16:48 CRIT db1 , CRITICAL - Host Unreachable (127.0.0.1)\n") +
+                passive_trap + smtp_unknown + disk_warning + https_warning +
+                "2026/12/08 16:48  OK  db1 , PING OK - Packet loss = 0%, RTA = 0.10 ms\n",
+            result.out);
   EXPECT_EQ("", result.err);
 }
 

@@ -66,27 +66,23 @@ int32_t buffered_reader::read_into_buffer() {
   return static_cast<int32_t>(n);
 }
 
-char *buffered_reader::read_line() {
-  if (bytes_held - read_pos <= 0 && read_into_buffer() == 0) return nullptr;
-
+int64_t buffered_reader::find_line_end() {
+  if (bytes_held - read_pos <= 0 && read_into_buffer() == 0) return -1;
   // Bytes after read_pos already known to hold no line feed, so that a long
   // line is scanned once however many blocks it spans.
   int64_t searched = 0;
-  int64_t end;
   for (;;) {
     const char *from = buffer + read_pos + searched;
     const void *found = memchr(from, '\n', static_cast<size_t>(bytes_held - read_pos - searched));
-    if (found != nullptr) {
-      end = static_cast<const char *>(found) - buffer;
-      break;
-    }
+    if (found != nullptr) return static_cast<const char *>(found) - buffer;
     searched = bytes_held - read_pos;
-    if (read_into_buffer() == 0) {
-      end = bytes_held;
-      break;
-    }
+    if (read_into_buffer() == 0) return bytes_held;
   }
+}
 
+char *buffered_reader::read_line() {
+  int64_t end = find_line_end();
+  if (end < 0) return nullptr;
   int64_t length = end - read_pos;
   char *line = static_cast<char *>(malloc(static_cast<size_t>(length) + 1));
   if (line == nullptr) malloc_failed(static_cast<long long>(length) + 1);

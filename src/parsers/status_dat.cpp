@@ -1,7 +1,6 @@
 #include "parsers/status_dat.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "input/buffered_reader.h"
@@ -13,91 +12,128 @@ namespace {
 
 enum : int32_t { block_other = 0, block_host = 1, block_service = 2 };
 
-struct dat_parse {
-  stats_entry *entries;
-  int32_t count;     // closed host and service blocks
-  int32_t capacity;  // entries allocated
-  int32_t block_kind;
+// Comment and downtime blocks name a host or a service but hold no status of
+// one: as entries they would be compared with the status they belong to.
+const char *const blocks_without_entry[] = {
+    "hostcomment",
+    "hostdowntime",
+    "servicecomment",
+    "servicedowntime",
 };
 
-// A brace only opens a block when it is not part of a value: plugin outputs
-// carry JSON and the like, and such a key line must not cut its block short.
-bool opens_block(const char *line) {
-  const char *brace = strchr(line, '{');
-  if (brace == nullptr) return false;
-  return memchr(line, '=', static_cast<size_t>(brace - line)) == nullptr;
-}
+struct dat_parse {
+  stats_array *array;
+  int32_t capacity;  // entries allocated
+  int32_t block_kind;
+  // Writers put the keys of a block in the same order every time: the row
+  // that followed each row last time, and the row of the last key stored.
+  const status_key *next_row[status_key_count];
+  const status_key *last_row;
+};
 
+// The kind of the block an opening line starts: by the start of its name,
+// unless the whole name (up to a blank, a tab or the brace) is one of the
+// blocks that give no entry.
 int32_t block_kind_of(const char *line) {
+  size_t name_length = strcspn(line, " \t{");
+  for (const char *name : blocks_without_entry)
+    if (strlen(name) == name_length && strncmp(line, name, name_length) == 0) return block_other;
   if (strncmp(line, "host", 4) == 0) return block_host;
   if (strncmp(line, "service", 7) == 0) return block_service;
   return block_other;
 }
 
-// Makes the slot at `count` a fresh entry for the block that opens.
+// Makes room for the block that opens at the count. Only a host or service
+// block needs its slot zeroed: no other block stores anything, and the next
+// block reuses the slot. A block that never closed leaves its texts in the
+// array's arena until the array goes.
 void start_block(dat_parse *parse, const char *line) {
-  if (parse->count == parse->capacity) {
+  stats_array *array = parse->array;
+  if (array->count == parse->capacity) {
     // Doubling reaches a byte size past the signed 32-bit range first as a
     // negative number, which xrealloc refuses rather than under-allocating.
     int64_t capacity = parse->capacity == 0 ? 128 : INT64_C(2) * parse->capacity;
-    parse->entries = static_cast<stats_entry *>(xrealloc(
-        parse->entries, array_byte_size(capacity, sizeof(stats_entry)), "stats array"));
+    reserve_entries(array, capacity);
     parse->capacity = static_cast<int32_t>(capacity);
-    for (int32_t i = parse->count; i < parse->capacity; i++)
-      clear_stats_entry(&parse->entries[i]);
-  } else {
-    // The slot may still hold texts of a block that never closed.
-    release_entry_texts(&parse->entries[parse->count]);
-    clear_stats_entry(&parse->entries[parse->count]);
   }
   parse->block_kind = block_kind_of(line);
+  if (parse->block_kind != block_other) clear_stats_entry(&array->entries[array->count]);
 }
 
-void read_key_line(dat_parse *parse, char *key) {
-  char *equals = strchr(key, '=');
-  *equals = '\0';
-  const status_key *row = find_status_key(key);
-  if (row != nullptr)
-    store_status_value(*row, &parse->entries[parse->count], equals + 1);
-  else if (!is_ignored_status_key(key))
+void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
+  stats_array *array = parse->array;
+  store_value(row->field, value, &array->entries[array->count], &array->texts);
+  if (parse->last_row != nullptr) parse->next_row[parse->last_row - status_key_table] = row;
+  parse->last_row = row;
+}
+
+// A line `key=value` inside a host or service block, the key at `start`
+// and the `=` at `equals`.
+void read_key_line(dat_parse *parse, char *line, size_t start, size_t equals) {
+  const char *key = line + start;
+  size_t length = equals - start;
+  const status_key *row = find_status_key(key, length);
+  if (row != nullptr) {
+    store_key_value(parse, row, line + equals + 1);
+  } else if (!is_ignored_status_key(key, length)) {
+    line[equals] = '\0';
     printf("{%s} ???\n", key);
+  }
 }
 
 void end_block(dat_parse *parse) {
-  stats_entry *entry = &parse->entries[parse->count];
+  stats_entry *entry = &parse->array->entries[parse->array->count];
   // A host is either up or has a problem; Nagios writes DOWN as 1, which
   // would read as WARNING.
   if (parse->block_kind == block_host && entry->current_state == 1)
     entry->current_state = 2;
   entry->type = parse->block_kind;
-  parse->count++;
+  parse->array->count++;
+  note_identity(parse->array);
   parse->block_kind = block_other;
 }
 
+// The row expected next, when the line at `key` holds exactly its key and
+// then `=`: such a line can neither open a block nor hold another key.
+const status_key *expected_row(const dat_parse *parse, const char *key) {
+  if (parse->last_row == nullptr) return nullptr;
+  const status_key *row = parse->next_row[parse->last_row - status_key_table];
+  if (row == nullptr) return nullptr;
+  // Byte by byte: keys are short, and a line that ends early stops at its NUL.
+  size_t same = 0;
+  while (same < row->length && key[same] == row->key[same]) same++;
+  return same == row->length && key[same] == '=' ? row : nullptr;
+}
+
 void handle_line(dat_parse *parse, char *line) {
-  if (opens_block(line)) {
-    start_block(parse, line);
-    return;
+  size_t start = 0;
+  while (line[start] == ' ' || line[start] == '\t') start++;
+  if (parse->block_kind != block_other) {
+    if (const status_key *row = expected_row(parse, line + start)) {
+      store_key_value(parse, row, line + start + row->length + 1);
+      return;
+    }
   }
-  if (parse->block_kind == block_other) return;
-  char *key = line + strspn(line, " \t");
-  if (strchr(key, '=') != nullptr)
-    read_key_line(parse, key);
-  else if (strchr(line, '}') != nullptr)
+  // A brace opens a block only when no `=` stands before it: plugin outputs
+  // carry JSON and the like, and such a key line must not cut its block short.
+  size_t stop = start;
+  while (line[stop] != '=' && line[stop] != '{' && line[stop] != '\0') stop++;
+  if (line[stop] == '{') {
+    start_block(parse, line);
+  } else if (parse->block_kind == block_other) {
+    return;
+  } else if (line[stop] == '=') {
+    read_key_line(parse, line, start, stop);
+  } else if (strchr(line, '}') != nullptr) {
     end_block(parse);
+  }
 }
 
 }  // namespace
 
-void parse_status_dat(int32_t fd, stats_entry **entries, int32_t *count) {
-  dat_parse parse = {nullptr, 0, 0, block_other};
+void parse_status_dat(int32_t fd, stats_array *array) {
+  *array = stats_array{};
+  dat_parse parse = {array, 0, block_other, {}, nullptr};
   buffered_reader reader(fd, 4096);
-  while (char *line = reader.read_line()) {
-    handle_line(&parse, line);
-    free(line);
-  }
-  // A block the input left open is dropped with its texts.
-  if (parse.count < parse.capacity) release_entry_texts(&parse.entries[parse.count]);
-  *entries = parse.entries;
-  *count = parse.count;
+  while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
 }

@@ -1,21 +1,18 @@
 #include "parsers/status_log.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "input/buffered_reader.h"
+#include "status/entry_field.h"
 #include "support/fatal.h"
 #include "support/numbers.h"
 
 namespace {
 
 enum class conversion {
-  text,
-  long_number,
-  int_number,
+  plain,
   int8_number,
   int_as_double,
-  double_number,
   host_state,       // "UP" or a problem
   service_state,    // field 3 of a service
   last_hard_state,  // field 14 of a service
@@ -23,83 +20,65 @@ enum class conversion {
   check_type,       // "ACTIVE" or passive
 };
 
-// One field of a record and where it goes: the pointer matching the
-// conversion's result is set.
+// One field of a record, the entry field it fills and how its text is read:
+// `plain` by the field's own kind, the others as their names say.
 struct column {
   int32_t field;
-  conversion how;
-  char *stats_entry::*text_field;
-  int32_t stats_entry::*int_field;
-  int64_t stats_entry::*long_field;
-  double stats_entry::*double_field;
+  entry_field target;
+  conversion how = conversion::plain;
 };
 
-constexpr column text_column(int32_t field, char *stats_entry::*target) {
-  return {field, conversion::text, target, nullptr, nullptr, nullptr};
-}
-constexpr column long_column(int32_t field, int64_t stats_entry::*target) {
-  return {field, conversion::long_number, nullptr, nullptr, target, nullptr};
-}
-constexpr column int_column(int32_t field, int32_t stats_entry::*target,
-                            conversion how = conversion::int_number) {
-  return {field, how, nullptr, target, nullptr, nullptr};
-}
-constexpr column double_column(int32_t field, double stats_entry::*target,
-                               conversion how = conversion::double_number) {
-  return {field, how, nullptr, nullptr, nullptr, target};
-}
-
 const column host_columns[] = {
-    text_column(1, &stats_entry::host_name),
-    int_column(2, &stats_entry::current_state, conversion::host_state),
-    long_column(3, &stats_entry::last_check),
-    long_column(4, &stats_entry::last_state_change),
-    int_column(5, &stats_entry::problem_has_been_acknowledged, conversion::int8_number),
-    int_column(6, &stats_entry::last_time_up),
-    int_column(7, &stats_entry::last_time_down),
-    int_column(8, &stats_entry::last_time_unreachable),
-    int_column(9, &stats_entry::last_notification),
-    double_column(10, &stats_entry::current_notification_number, conversion::int_as_double),
-    int_column(11, &stats_entry::notifications_enabled, conversion::int8_number),
-    int_column(12, &stats_entry::event_handler_enabled),
-    int_column(13, &stats_entry::active_checks_enabled, conversion::int8_number),
-    int_column(14, &stats_entry::flap_detection_enabled),
-    int_column(15, &stats_entry::is_flapping),
-    double_column(16, &stats_entry::percent_state_change),
-    double_column(17, &stats_entry::scheduled_downtime_depth, conversion::int_as_double),
-    int_column(18, &stats_entry::failure_prediction_enabled),
-    text_column(20, &stats_entry::plugin_output),
+    {1, &stats_entry::host_name},
+    {2, &stats_entry::current_state, conversion::host_state},
+    {3, &stats_entry::last_check},
+    {4, &stats_entry::last_state_change},
+    {5, &stats_entry::problem_has_been_acknowledged, conversion::int8_number},
+    {6, &stats_entry::last_time_up},
+    {7, &stats_entry::last_time_down},
+    {8, &stats_entry::last_time_unreachable},
+    {9, &stats_entry::last_notification},
+    {10, &stats_entry::current_notification_number, conversion::int_as_double},
+    {11, &stats_entry::notifications_enabled, conversion::int8_number},
+    {12, &stats_entry::event_handler_enabled},
+    {13, &stats_entry::active_checks_enabled, conversion::int8_number},
+    {14, &stats_entry::flap_detection_enabled},
+    {15, &stats_entry::is_flapping},
+    {16, &stats_entry::percent_state_change},
+    {17, &stats_entry::scheduled_downtime_depth, conversion::int_as_double},
+    {18, &stats_entry::failure_prediction_enabled},
+    {20, &stats_entry::plugin_output},
 };
 
 const column service_columns[] = {
-    text_column(1, &stats_entry::host_name),
-    text_column(2, &stats_entry::service_description),
-    int_column(3, &stats_entry::current_state, conversion::service_state),
-    int_column(5, &stats_entry::state_type, conversion::state_type),
-    long_column(6, &stats_entry::last_check),
-    long_column(7, &stats_entry::next_check),
-    int_column(8, &stats_entry::check_type, conversion::check_type),
-    int_column(9, &stats_entry::active_checks_enabled, conversion::int8_number),
-    int_column(11, &stats_entry::event_handler_enabled),
-    long_column(12, &stats_entry::last_state_change),
-    int_column(13, &stats_entry::problem_has_been_acknowledged, conversion::int8_number),
-    int_column(14, &stats_entry::last_hard_state, conversion::last_hard_state),
-    int_column(15, &stats_entry::last_time_ok),
-    int_column(16, &stats_entry::last_time_unknown),
-    int_column(17, &stats_entry::last_time_warning),
-    int_column(18, &stats_entry::last_time_critical),
-    int_column(19, &stats_entry::last_notification),
-    double_column(20, &stats_entry::current_notification_number, conversion::int_as_double),
-    int_column(21, &stats_entry::notifications_enabled, conversion::int8_number),
-    double_column(22, &stats_entry::check_latency),
-    double_column(23, &stats_entry::check_execution_time),
-    int_column(24, &stats_entry::flap_detection_enabled),
-    int_column(25, &stats_entry::is_flapping),
-    double_column(26, &stats_entry::percent_state_change),
-    double_column(27, &stats_entry::scheduled_downtime_depth, conversion::int_as_double),
-    int_column(28, &stats_entry::failure_prediction_enabled),
-    int_column(30, &stats_entry::obsess_over_service),
-    text_column(31, &stats_entry::plugin_output),
+    {1, &stats_entry::host_name},
+    {2, &stats_entry::service_description},
+    {3, &stats_entry::current_state, conversion::service_state},
+    {5, &stats_entry::state_type, conversion::state_type},
+    {6, &stats_entry::last_check},
+    {7, &stats_entry::next_check},
+    {8, &stats_entry::check_type, conversion::check_type},
+    {9, &stats_entry::active_checks_enabled, conversion::int8_number},
+    {11, &stats_entry::event_handler_enabled},
+    {12, &stats_entry::last_state_change},
+    {13, &stats_entry::problem_has_been_acknowledged, conversion::int8_number},
+    {14, &stats_entry::last_hard_state, conversion::last_hard_state},
+    {15, &stats_entry::last_time_ok},
+    {16, &stats_entry::last_time_unknown},
+    {17, &stats_entry::last_time_warning},
+    {18, &stats_entry::last_time_critical},
+    {19, &stats_entry::last_notification},
+    {20, &stats_entry::current_notification_number, conversion::int_as_double},
+    {21, &stats_entry::notifications_enabled, conversion::int8_number},
+    {22, &stats_entry::check_latency},
+    {23, &stats_entry::check_execution_time},
+    {24, &stats_entry::flap_detection_enabled},
+    {25, &stats_entry::is_flapping},
+    {26, &stats_entry::percent_state_change},
+    {27, &stats_entry::scheduled_downtime_depth, conversion::int_as_double},
+    {28, &stats_entry::failure_prediction_enabled},
+    {30, &stats_entry::obsess_over_service},
+    {31, &stats_entry::plugin_output},
 };
 
 // A record kind: the header word after the blank, and the field count of
@@ -154,17 +133,13 @@ int32_t int_value(conversion how, const char *field) {
   }
 }
 
-void fill_column(const column &c, const char *field, stats_entry *entry) {
-  if (c.text_field != nullptr)
-    entry->*c.text_field = xstrdup(field);
-  else if (c.long_field != nullptr)
-    entry->*c.long_field = text_to_long(field);
-  else if (c.int_field != nullptr)
-    entry->*c.int_field = int_value(c.how, field);
+void fill_column(const column &c, const char *field, stats_entry *entry, text_arena *texts) {
+  if (c.how == conversion::plain)
+    store_value(c.target, field, entry, texts);
   else if (c.how == conversion::int_as_double)
-    entry->*c.double_field = static_cast<double>(text_to_int(field));
+    entry->*c.target.floating = static_cast<double>(text_to_int(field));
   else
-    entry->*c.double_field = text_to_double(field);
+    entry->*c.target.int32 = int_value(c.how, field);
 }
 
 // The record kind named by the header in field 0, or null for no record.
@@ -176,6 +151,47 @@ const record_kind *kind_of_header(const char *header) {
   return nullptr;
 }
 
+// The eight bytes at `text` as a number, the first in the lowest byte,
+// whatever the machine's byte order.
+uint64_t little_endian_word(const char *text) {
+  unsigned char bytes[8];
+  memcpy(bytes, text, 8);
+  uint64_t word = 0;
+  for (int i = 7; i >= 0; i--) word = word << 8 | bytes[i];
+  return word;
+}
+
+// The high bit of each byte of `word` that is a `;`, and no other bit.
+uint64_t separators_in(uint64_t word) {
+  const uint64_t low_bits = UINT64_C(0x7f7f7f7f7f7f7f7f);
+  uint64_t zero_where_separator = word ^ UINT64_C(0x3b3b3b3b3b3b3b3b);
+  uint64_t nonzero = ((zero_where_separator & low_bits) + low_bits) | zero_where_separator;
+  return ~nonzero & ~low_bits;
+}
+
+// split_fields for a line of `length` bytes without a NUL among them. Lines
+// are long and fields short, so the separators are found eight bytes at a
+// time.
+int32_t split_line(char *line, size_t length, char *slots[max_log_fields]) {
+  for (int32_t i = 0; i < max_log_fields; i++) slots[i] = nullptr;
+  int32_t field = 0;
+  slots[0] = line;
+  auto cut_at = [&](size_t at) {
+    line[at] = '\0';
+    if (++field == max_log_fields) return true;
+    slots[field] = line + at + 1;
+    return false;
+  };
+  size_t at = 0;
+  for (; at + 8 <= length; at += 8)
+    for (uint64_t found = separators_in(little_endian_word(line + at)); found != 0;
+         found &= found - 1)
+      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)) / 8)) return field;
+  for (; at < length; at++)
+    if (line[at] == ';' && cut_at(at)) return field;
+  return field + 1;
+}
+
 // Puts back the separators that split_fields cut between `from` and `end`:
 // a plugin output may itself hold `;`, and it is the last field.
 void rejoin_fields(char *from, char *end) {
@@ -183,59 +199,68 @@ void rejoin_fields(char *from, char *end) {
     if (*p == '\0') *p = ';';
 }
 
-// Appends a zeroed slot at index `count`; every data line gets one.
-stats_entry *next_slot(stats_entry **entries, int32_t count) {
-  int64_t slots = INT64_C(1) + count;
-  *entries = static_cast<stats_entry *>(
-      xrealloc(*entries, array_byte_size(slots, sizeof(stats_entry)), "stats array"));
-  clear_stats_entry(&(*entries)[count]);
-  return &(*entries)[count];
+// The array while a parse builds it: the counted entries and room for more.
+struct log_parse {
+  stats_array *array;
+  int32_t capacity;
+};
+
+// The most entries whose byte size still fits the signed 32-bit sizes that
+// the allocation wrappers take.
+const int32_t most_entries = static_cast<int32_t>(INT32_MAX / sizeof(stats_entry));
+
+// Zeroes the slot at the count, growing the array first when it is full; every
+// data line gets one. The array doubles, but the size asked for one entry
+// more than the limit allows fails as it would for an exact fit.
+stats_entry *next_slot(log_parse *parse) {
+  stats_array *array = parse->array;
+  if (array->count == parse->capacity) {
+    int64_t capacity = parse->capacity == 0 ? 16 : INT64_C(2) * parse->capacity;
+    if (array->count >= most_entries)
+      capacity = INT64_C(1) + array->count;
+    else if (capacity > most_entries)
+      capacity = most_entries;
+    reserve_entries(array, capacity);
+    parse->capacity = static_cast<int32_t>(capacity);
+  }
+  stats_entry *slot = &array->entries[array->count];
+  clear_stats_entry(slot);
+  return slot;
 }
 
-void handle_line(char *line, stats_entry **entries, int32_t *count) {
+void handle_line(char *line, log_parse *parse) {
   if (line[0] == '#') return;
-  char *end = line + strlen(line);
+  size_t length = strlen(line);
+  char *end = line + length;
   char *slots[max_log_fields];
-  int32_t fields = split_fields(line, slots);
-  stats_entry *entry = next_slot(entries, *count);
+  int32_t fields = split_line(line, length, slots);
+  stats_entry *entry = next_slot(parse);
 
   const record_kind *kind = kind_of_header(slots[0]);
   // Fewer fields is a broken record; more means `;` in the plugin output.
   if (kind == nullptr || fields < kind->fields) return;
   rejoin_fields(slots[kind->fields - 1], end);
 
+  text_arena *texts = &parse->array->texts;
   // The header's first character is no part of its time.
   entry->last_update = text_to_long(slots[0] + 1);
   for (size_t i = 0; i < kind->column_count; i++)
-    fill_column(kind->columns[i], slots[kind->columns[i].field], entry);
-  if (kind->type == entry_host) entry->service_description = xstrdup("");
+    fill_column(kind->columns[i], slots[kind->columns[i].field], entry, texts);
+  if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
-  (*count)++;
+  parse->array->count++;
+  note_identity(parse->array);
 }
 
 }  // namespace
 
 int32_t split_fields(char *line, char *slots[max_log_fields]) {
-  for (int32_t i = 0; i < max_log_fields; i++) slots[i] = nullptr;
-  char *cursor = line;
-  int32_t field = 0;
-  for (;;) {
-    slots[field] = cursor;
-    char *separator = strchr(cursor, ';');
-    if (separator == nullptr) return field + 1;
-    *separator = '\0';
-    cursor = separator + 1;
-    field++;
-    if (field == max_log_fields) return max_log_fields;
-  }
+  return split_line(line, strlen(line), slots);
 }
 
-void parse_status_log(int32_t fd, stats_entry **entries, int32_t *count) {
-  *entries = nullptr;
-  *count = 0;
+void parse_status_log(int32_t fd, stats_array *array) {
+  *array = stats_array{};
+  log_parse parse = {array, 0};
   buffered_reader reader(fd, 4096);
-  while (char *line = reader.read_line()) {
-    handle_line(line, entries, count);
-    free(line);
-  }
+  while (char *line = reader.read_line_in_place()) handle_line(line, &parse);
 }

@@ -1,5 +1,4 @@
-// The record kept for each host or service of one poll, and the stats array
-// of them that a parser builds. Field names are the status.dat keys; a fresh
+// The record kept for each host or service of one poll. Field names are the status.dat keys; a fresh
 // entry is all zero (null texts) and a parser sets only what its input says.
 #ifndef SENTREL_STATUS_STATS_ENTRY_H
 #define SENTREL_STATUS_STATS_ENTRY_H
@@ -9,8 +8,8 @@
 // Entry kinds held in `type`.
 enum : int32_t { entry_host = 1, entry_service = 2 };
 
-// Texts are owned, NUL-terminated heap strings or null; times in the int64_t
-// fields are seconds since the epoch.
+// Texts are NUL-terminated strings owned by the entry's array, or null;
+// times in the int64_t fields are seconds since the epoch.
 struct stats_entry {
   int32_t type;
   char *host_name;
@@ -92,14 +91,11 @@ struct stats_entry {
   char *comment;
 };
 
+// Whether two texts are equal byte for byte; a missing text equals only
+// another missing one.
+bool same_text(const char *a, const char *b);
+
 // Sets every field of `entry` to zero: null texts, 0 numbers.
 void clear_stats_entry(stats_entry *entry);
-
-// Releases the texts of `entry` (and nulls them), leaving its numbers alone.
-void release_entry_texts(stats_entry *entry);
-
-// Releases every text of the first `count` entries, then the array itself.
-// A null array is ignored; a count of 0 or less still frees the array.
-void release_stats_array(stats_entry *entries, int32_t count);
 
 #endif

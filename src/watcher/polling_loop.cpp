@@ -4,22 +4,15 @@
 #include <ctime>
 #include <unistd.h>
 
+#include <utility>
+
 #include "input/status_source.h"
 #include "parsers/status_dat.h"
 #include "parsers/status_log.h"
-#include "status/stats_entry.h"
 #include "support/fatal.h"
 #include "watcher/report.h"
 
 namespace {
-
-// A stats array as a parser hands it back. A null array (nothing was
-// allocated) and an allocated one with no entries differ: only the first
-// makes the next poll a first poll.
-struct stats_array {
-  stats_entry *entries = nullptr;
-  int32_t count = 0;
-};
 
 void print_poll_start() {
   time_t now = time(nullptr);
@@ -34,18 +27,17 @@ bool read_status(const watch_settings &settings, stats_array *current) {
   int32_t fd = open_status_source(settings.status_source, settings.source_is_file);
   if (fd < 0) return false;
   if (settings.status_dat_format)
-    parse_status_dat(fd, &current->entries, &current->count);
+    parse_status_dat(fd, current);
   else
-    parse_status_log(fd, &current->entries, &current->count);
+    parse_status_log(fd, current);
   close(fd);
   return true;
 }
 
 void report_changes(const watch_settings &settings, report_layout layout,
-                    const stats_array &current, const stats_array &previous) {
-  for (int32_t i = 0; i < current.count; i++)
-    report_entry(current.entries, current.count, i, previous.entries,
-                 previous.count, settings.hard_only, layout);
+                    stats_array *current, stats_array *previous) {
+  for (int32_t i = 0; i < current->count; i++)
+    report_entry(current, i, previous, settings.hard_only, layout);
 }
 
 // A report that could not be written is lost for good: on a full disk or a
@@ -65,19 +57,23 @@ unsigned pause_seconds(int32_t poll_interval) {
 
 }  // namespace
 
+void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous) {
+  stats_array current;
+  if (settings.verbose) print_poll_start();
+  if (read_status(settings, &current)) {
+    report_changes(settings, layout, &current, previous);
+    check_reports_written(fflush(nullptr) == 0);
+  }
+  release_stats_array(previous);
+  *previous = std::move(current);
+}
+
 void run_polling_loop(const watch_settings &settings) {
   report_layout layout =
       settings.one_line ? report_layout::one_line : report_layout::two_lines;
   stats_array previous;
   for (;;) {
-    stats_array current;
-    if (settings.verbose) print_poll_start();
-    if (read_status(settings, &current)) {
-      report_changes(settings, layout, current, previous);
-      check_reports_written(fflush(nullptr) == 0);
-    }
-    release_stats_array(previous.entries, previous.count);
-    previous = current;
+    poll_once(settings, layout, &previous);
     sleep(pause_seconds(settings.poll_interval));
   }
 }

@@ -3,7 +3,14 @@
 #ifndef SENTREL_WATCHER_POLLING_LOOP_H
 #define SENTREL_WATCHER_POLLING_LOOP_H
 
+#include "status/stats_array.h"
+#include "watcher/report.h"
 #include "watcher/watch_settings.h"
+
+// One poll without its pause: reads the source, reports every entry against
+// `*previous` (by the first-poll rule when it is none), flushes, and leaves
+// the new reading in `*previous` (none when the source could not be opened).
+void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous);
 
 // Polls forever; the process ends only when killed or through a fatal error.
 [[noreturn]] void run_polling_loop(const watch_settings &settings);

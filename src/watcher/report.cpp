@@ -1,5 +1,6 @@
 #include "watcher/report.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -47,28 +48,33 @@ const layout_formats formats_of_layout[] = {
 // Split so that no "??/" trigraph sequence appears in a literal.
 const char unknown_time[] = "????" "/??" "/?? ??:??";
 
-// Texts that are none compare equal only to each other.
-bool same_text(const char *a, const char *b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  return strcmp(a, b) == 0;
-}
-
 bool is_problem_host_state(int32_t state) { return state == 1 || state == 2; }
 
+// A host entry (any entry that is no service) that is down or unreachable
+// masks the services of its host name.
+bool masks_its_services(const stats_entry &candidate) {
+  return candidate.type != entry_service && is_problem_host_state(candidate.current_state) &&
+         candidate.host_name != nullptr;
+}
+
+bool any_entry(const stats_entry &) { return true; }
+
 // Whether a non-host entry belongs to a host that is down or unreachable in
-// the same array. An entry without a host name belongs to no host.
-bool host_is_down(const stats_entry *entries, int32_t count,
-                  const stats_entry *judged) {
+// the same array. An entry without a host name belongs to no host. The down
+// hosts are found once per array, not once per entry.
+bool host_is_down(stats_array *array, const stats_entry *judged) {
   if (judged->type == entry_host || judged->host_name == nullptr) return false;
-  for (int32_t i = 0; i < count; i++) {
-    const stats_entry &candidate = entries[i];
-    if (candidate.type != entry_service &&
-        is_problem_host_state(candidate.current_state) &&
-        candidate.host_name != nullptr &&
-        strcmp(candidate.host_name, judged->host_name) == 0)
-      return true;
-  }
-  return false;
+  if (!array->down_hosts.built)
+    build_entry_groups(array->entries, array->count, group_key::host_name, masks_its_services,
+                       nullptr, &array->down_hosts);
+  uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
+  index_span down =
+      find_entry_group(array->down_hosts, array->entries, hash, judged->host_name, nullptr);
+  return down.begin != down.end;
+}
+
+bool matches(const stats_entry &candidate, const char *host, const char *service) {
+  return same_text(candidate.host_name, host) && same_text(candidate.service_description, service);
 }
 
 bool has_no_checks(const stats_entry *entry) {
@@ -94,35 +100,94 @@ bool local_calendar_time(int64_t seconds, tm *when) {
 
 const char *text_or_empty(const char *text) { return text ? text : ""; }
 
+// find_previous_entry for names whose identity hash is known.
+int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
+                         const char *service) {
+  int32_t count = array->count;
+  if (count <= 0) return -1;
+  // Computed in 64 bits and reduced first, so no cursor value can overflow
+  // or index outside the array.
+  int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
+  const uint64_t *hashes = identity_hashes_of(*array);
+  int32_t found = -1;
+  // In an unchanged file order the match is the last one or its successor:
+  // the first two candidates of the walk from the cursor. A candidate whose
+  // hash differs cannot match, and its entry need not be read.
+  for (int64_t k = 0; k < 2 && k < count && found < 0; k++) {
+    int32_t candidate = static_cast<int32_t>((start + k) % count);
+    if ((hashes == nullptr || hashes[candidate] == hash) &&
+        matches(array->entries[candidate], host, service))
+      found = candidate;
+  }
+  // Otherwise the walk's answer is the identity's first index at or after
+  // the cursor, or, wrapping, its first index of all.
+  if (found < 0) {
+    if (!array->by_identity.built)
+      build_entry_groups(array->entries, count, group_key::identity, any_entry, hashes,
+                         &array->by_identity);
+    index_span same = find_entry_group(array->by_identity, array->entries, hash, host, service);
+    if (same.begin == same.end) return -1;
+    const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
+    found = at_or_after != same.end ? *at_or_after : *same.begin;
+  }
+  lookup_cursor = found;
+  return found;
+}
+
+// Lookups in a reordered file land on random places of the previous array,
+// each a wait for memory. Touching the places of the lookups a few entries
+// ahead lets those waits overlap; no answer depends on it.
+void warm_lookups_ahead(const stats_array &current, int32_t index, const stats_array &previous) {
+  const uint64_t *hashes = identity_hashes_of(current);
+  if (hashes == nullptr || !previous.by_identity.built) return;
+  const entry_groups &groups = previous.by_identity;
+  // First the slot, then the entry it names (its names and its states),
+  // then the texts of its names.
+  if (index + 24 < current.count) __builtin_prefetch(&home_slot(groups, hashes[index + 24]));
+  if (index + 12 < current.count) {
+    const group_slot &slot = home_slot(groups, hashes[index + 12]);
+    if (slot.group >= 0) {
+      __builtin_prefetch(&previous.entries[slot.first].host_name);
+      __builtin_prefetch(&previous.entries[slot.first].state_type);
+    }
+  }
+  if (index + 6 < current.count) {
+    const group_slot &slot = home_slot(groups, hashes[index + 6]);
+    if (slot.group >= 0) {
+      __builtin_prefetch(previous.entries[slot.first].host_name);
+      __builtin_prefetch(previous.entries[slot.first].service_description);
+    }
+  }
+}
+
 }  // namespace
 
-void report_entry(const stats_entry *current, int32_t current_count,
-                  int32_t index, const stats_entry *previous,
-                  int32_t previous_count, bool hard_only,
-                  report_layout layout) {
-  const stats_entry *entry = &current[index];
+void report_entry(stats_array *current, int32_t index, stats_array *previous,
+                  bool hard_only, report_layout layout) {
+  const stats_entry *entry = &current->entries[index];
   bool reported;
-  if (previous == nullptr) {
-    reported = show_on_first_poll(current, current_count, index, false, false,
-                                  false, true);
+  if (is_none(*previous)) {
+    reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
-    int32_t match = find_previous_entry(previous, previous_count,
-                                        entry->host_name,
-                                        entry->service_description);
-    reported = match < 0 ||
-               changed_since_previous(&previous[match], entry, hard_only);
+    // The parser recorded the entry's identity hash; the lookup needs it.
+    const uint64_t *hashes = identity_hashes_of(*current);
+    uint64_t hash = hashes != nullptr ? hashes[index]
+                                      : hash_of_names(group_key::identity, entry->host_name,
+                                                      entry->service_description);
+    warm_lookups_ahead(*current, index, *previous);
+    int32_t match = find_named_entry(previous, hash, entry->host_name, entry->service_description);
+    reported = match < 0 || changed_since_previous(&previous->entries[match], entry, hard_only);
   }
   if (reported) print_report_line(entry, layout);
 }
 
-bool show_on_first_poll(const stats_entry *entries, int32_t count,
-                        int32_t index, bool include_masked,
+bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
                         bool include_notifications_disabled,
                         bool include_acknowledged, bool hide_ok) {
-  const stats_entry *entry = &entries[index];
+  const stats_entry *entry = &array->entries[index];
   if (entry->state_type != state_hard) return false;
   if (!include_masked) {
-    if (host_is_down(entries, count, entry)) return false;
+    if (host_is_down(array, entry)) return false;
     if (has_no_checks(entry)) return false;
     if (in_downtime(entry)) return false;
   }
@@ -136,21 +201,8 @@ bool show_on_first_poll(const stats_entry *entries, int32_t count,
   fatal("internal error: state %d not known", entry->current_state);
 }
 
-int32_t find_previous_entry(const stats_entry *entries, int32_t count,
-                            const char *host, const char *service) {
-  if (count <= 0) return -1;
-  // Computed in 64 bits and reduced first, so no cursor value can overflow
-  // or index outside the array.
-  int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
-  for (int64_t k = 0; k < count; k++) {
-    int32_t candidate = static_cast<int32_t>((start + k) % count);
-    if (same_text(entries[candidate].host_name, host) &&
-        same_text(entries[candidate].service_description, service)) {
-      lookup_cursor = candidate;
-      return candidate;
-    }
-  }
-  return -1;
+int32_t find_previous_entry(stats_array *array, const char *host, const char *service) {
+  return find_named_entry(array, hash_of_names(group_key::identity, host, service), host, service);
 }
 
 bool changed_since_previous(const stats_entry *previous,

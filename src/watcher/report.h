@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "status/stats_entry.h"
+#include "status/stats_array.h"
 
 // The two forms of a report: date, time, label, host and service, then the
 // plugin output on a line of its own or after a comma on the same line.
@@ -18,26 +18,23 @@ enum class report_layout { two_lines, one_line };
 extern int32_t lookup_cursor;
 
 // Decides whether entry `index` of the current array is reported (by the
-// first-poll rule when `previous` is null, else by the change rule against
-// it) and prints its report at once.
-void report_entry(const stats_entry *current, int32_t current_count,
-                  int32_t index, const stats_entry *previous,
-                  int32_t previous_count, bool hard_only,
-                  report_layout layout);
+// first-poll rule when `previous` is none, else by the change rule against
+// it) and prints its report at once. Either array may gain the groupings
+// its lookups need.
+void report_entry(stats_array *current, int32_t index, stats_array *previous,
+                  bool hard_only, report_layout layout);
 
 // Whether entry `index` is a current HARD problem worth showing; the switches
 // let masked, silenced, acknowledged and OK entries through. Ends the process
 // for an entry that passes every other test with a state outside 0 to 3.
-bool show_on_first_poll(const stats_entry *entries, int32_t count,
-                        int32_t index, bool include_masked,
+bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
                         bool include_notifications_disabled,
                         bool include_acknowledged, bool hide_ok);
 
 // Index of the first entry with this identity, searching from lookup_cursor
 // and wrapping around, or -1. A success moves lookup_cursor there. A null
 // host or service matches only entries whose field is null as well.
-int32_t find_previous_entry(const stats_entry *entries, int32_t count,
-                            const char *host, const char *service);
+int32_t find_previous_entry(stats_array *array, const char *host, const char *service);
 
 // Whether the step from `previous` to `current` is a change to report: any
 // state change without `hard_only`, else only what the HARD rule admits.

@@ -1,0 +1,245 @@
+// sentrel_poll_bench: what whole polls of large sites cost, each against
+// the cost of merely reading the same file, and how much memory the watcher
+// holds over several polls. Prints Markdown tables; reports go to
+// /dev/null, as the watcher's would go to a terminal nobody reads.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "poll_report.h"
+#include "poll_runs.h"
+#include "status_generator.h"
+
+namespace {
+
+const char usage[] =
+    "usage: sentrel_poll_bench [-s services,...] [-r polls] [-k polls] [-c fraction] [-d chart-data] [-t dir]\n"
+    "  -s  site sizes in services, ten to a host (1000,10000,100000)\n"
+    "  -r  timed polls of each kind (5)\n"
+    "  -k  polls of each kind in the process whose peak memory is measured (3)\n"
+    "  -c  fraction of hosts and services that change state in the next poll (0.02)\n"
+    "  -d  also write the medians for the chart to this file\n"
+    "  -t  directory for the generated files ($TMPDIR or /tmp)\n";
+
+struct bench_options {
+  std::vector<int32_t> sizes{1000, 10000, 100000};
+  int32_t repetitions = 5;
+  int32_t rss_repetitions = 3;
+  double change_fraction = 0.02;
+  const char *chart_data = nullptr;
+  std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
+};
+
+const status_format formats[] = {status_format::status_dat, status_format::status_log};
+const char *const role_suffix[file_roles] = {"", "-next", "-shuffled"};
+
+[[noreturn]] void fail_usage() {
+  fputs(usage, stderr);
+  exit(2);
+}
+
+std::vector<int32_t> parse_sizes(const char *text) {
+  std::vector<int32_t> sizes;
+  for (char *end; *text; text = *end ? end + 1 : end) {
+    long size = strtol(text, &end, 10);
+    if (end == text || size < 10 || size > 10000000 || size % 10 != 0 || (*end && *end != ',')) fail_usage();
+    sizes.push_back(static_cast<int32_t>(size));
+  }
+  return sizes;
+}
+
+bench_options parse_options(int argc, char **argv) {
+  bench_options o;
+  int option;
+  while ((option = getopt(argc, argv, "s:r:k:c:d:t:")) != -1) {
+    switch (option) {
+      case 's': o.sizes = parse_sizes(optarg); break;
+      case 'r': o.repetitions = atoi(optarg); break;
+      case 'k': o.rss_repetitions = atoi(optarg); break;
+      case 'c': o.change_fraction = atof(optarg); break;
+      case 'd': o.chart_data = optarg; break;
+      case 't': o.directory = optarg; break;
+      default: fail_usage();
+    }
+  }
+  if (optind != argc || o.sizes.empty() || o.repetitions < 1 || o.rss_repetitions < 1) fail_usage();
+  return o;
+}
+
+// Keeps standard output for the tables and points descriptor 1, where the
+// watcher writes its reports, at /dev/null.
+FILE *take_standard_output() {
+  fflush(stdout);
+  int kept = dup(STDOUT_FILENO);
+  int null = open("/dev/null", O_WRONLY);
+  require(kept >= 0 && null >= 0 && dup2(null, STDOUT_FILENO) >= 0, "cannot redirect output",
+          strerror(errno));
+  close(null);
+  return fdopen(kept, "w");
+}
+
+void write_file(const site &s, status_format format, uint64_t shuffle_seed, const std::string &path) {
+  FILE *out = fopen(path.c_str(), "w");
+  require(out != nullptr, "cannot create", path + ": " + strerror(errno));
+  write_status_file(s, format, shuffle_seed, out);
+  require(fclose(out) == 0, "cannot write", path + ": " + strerror(errno));
+}
+
+// The files of every format and size that the run polls.
+std::vector<site_files> plan_files(const bench_options &o, const std::string &directory) {
+  std::vector<site_files> all;
+  for (status_format format : formats)
+    for (int32_t services : o.sizes) {
+      site_files files{format, services, {}};
+      const char *extension = format == status_format::status_dat ? ".dat" : ".log";
+      for (int32_t role = 0; role < file_roles; role++)
+        files.path[role] = directory + "/status-" + std::to_string(services) + role_suffix[role] + extension;
+      all.push_back(files);
+    }
+  return all;
+}
+
+// Writes them all before anything is measured.
+void write_files(const bench_options &o, const std::vector<site_files> &all) {
+  for (int32_t services : o.sizes) {
+    site_shape shape;
+    shape.hosts = services / 10;
+    site base = make_site(shape);
+    site next = next_poll(base, o.change_fraction, shape.seed + 1);
+    for (const site_files &files : all) {
+      if (files.services != services) continue;
+      write_file(base, files.format, 0, files.path[base_file]);
+      write_file(next, files.format, 0, files.path[next_file]);
+      write_file(base, files.format, shape.seed + 2, files.path[shuffled_file]);
+    }
+  }
+}
+
+int64_t file_bytes(const std::string &path) {
+  struct stat about;
+  require(stat(path.c_str(), &about) == 0, "cannot stat", path + ": " + strerror(errno));
+  return about.st_size;
+}
+
+// Peak memory of a fresh process that makes `repetitions` polls of `kind`:
+// the process that generated the files, and its arrays, do not count.
+double measure_peak_rss(const char *self, const site_files &files, int32_t kind, int32_t repetitions) {
+  std::string arguments[] = {"--peak-rss", files.format == status_format::status_dat ? "dat" : "log",
+                             std::to_string(kind), std::to_string(repetitions),
+                             std::to_string(files.services), files.path[0], files.path[1], files.path[2]};
+  std::vector<char *> argv{const_cast<char *>(self)};
+  for (std::string &argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+  int channel[2];
+  require(pipe(channel) == 0, "cannot make a pipe", strerror(errno));
+  pid_t child = fork();
+  require(child >= 0, "cannot fork", strerror(errno));
+  if (child == 0) {
+    dup2(channel[1], STDOUT_FILENO);
+    close(channel[0]);
+    close(channel[1]);
+    execvp(self, argv.data());
+    _exit(127);
+  }
+  close(channel[1]);
+  FILE *answer = fdopen(channel[0], "r");
+  long kib = -1;
+  if (fscanf(answer, "%ld", &kib) != 1) kib = -1;
+  fclose(answer);
+  int status = 0;
+  waitpid(child, &status, 0);
+  require(WIFEXITED(status) && WEXITSTATUS(status) == 0 && kib > 0, "peak memory not measured",
+          files.path[poll_kinds[kind].current]);
+  return static_cast<double>(kib) / 1024;
+}
+
+// The fresh process of measure_peak_rss.
+int peak_rss_child(char **argv, FILE *out) {
+  site_files files{strcmp(argv[2], "dat") == 0 ? status_format::status_dat : status_format::status_log,
+                   atoi(argv[5]), {argv[6], argv[7], argv[8]}};
+  poller p;
+  for (int32_t i = atoi(argv[4]); i > 0; i--) time_poll(&p, files, poll_kinds[atoi(argv[3])]);
+  rusage usage_now;
+  getrusage(RUSAGE_SELF, &usage_now);
+  release_stats_array(&p.previous);
+  fprintf(out, "%ld\n", static_cast<long>(usage_now.ru_maxrss));  // KiB on Linux and the BSDs
+  return fclose(out) == 0 ? 0 : 1;
+}
+
+double median_read_floor(const std::string &path) {
+  std::vector<double> floors;
+  time_read_floor(path);  // the first read may still find the file on its way to the cache
+  for (int i = 0; i < 5; i++) floors.push_back(time_read_floor(path));
+  std::sort(floors.begin(), floors.end());
+  return floors[2];
+}
+
+// Fills in `results`, which hold a row per file set and kind in that order.
+void time_polls(const bench_options &o, const std::vector<site_files> &all, std::vector<poll_result> *results) {
+  poller p;
+  size_t next_result = 0;
+  for (const site_files &files : all)
+    for (int32_t kind = 0; kind < poll_kind_count; kind++) {
+      poll_result *r = &(*results)[next_result++];
+      const std::string &polled = files.path[poll_kinds[kind].current];
+      r->bytes = file_bytes(polled);
+      r->floor_seconds = median_read_floor(polled);
+      for (int32_t i = 0; i < o.repetitions; i++) r->seconds.push_back(time_poll(&p, files, poll_kinds[kind]));
+    }
+  release_stats_array(&p.previous);
+}
+
+// What the run wrote, removed however it ends.
+std::vector<site_files> written;
+std::string work_directory;
+
+void remove_files() {
+  for (const site_files &files : written)
+    for (const std::string &path : files.path) unlink(path.c_str());
+  if (!work_directory.empty()) rmdir(work_directory.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  FILE *out = take_standard_output();
+  if (argc == 9 && strcmp(argv[1], "--peak-rss") == 0) return peak_rss_child(argv, out);
+  bench_options o = parse_options(argc, argv);
+  std::string directory = o.directory + "/sentrel-bench-XXXXXX";
+  require(mkdtemp(&directory[0]) != nullptr, "cannot make a directory in", o.directory);
+  work_directory = directory;
+  atexit(remove_files);
+
+  const std::vector<site_files> &all = written = plan_files(o, directory);
+  write_files(o, all);
+  std::vector<poll_result> results;
+  for (const site_files &files : all)
+    for (int32_t kind = 0; kind < poll_kind_count; kind++) {
+      poll_result r{files.format, files.services, kind, 0, 0, {}};
+      r.peak_rss_mib = measure_peak_rss(argv[0], files, kind, o.rss_repetitions);
+      results.push_back(r);
+    }
+  time_polls(o, all, &results);
+
+  fprintf(out, "### Polls\n\n");
+  print_poll_table(out, results);
+  fprintf(out, "\n### Targets\n\n");
+  print_targets(out, results);
+  if (o.chart_data) {
+    FILE *data = fopen(o.chart_data, "w");
+    require(data != nullptr, "cannot create", o.chart_data);
+    write_chart_data(data, results);
+    require(fclose(data) == 0, "cannot write", o.chart_data);
+  }
+  return fclose(out) == 0 ? 0 : 1;
+}

@@ -1,0 +1,33 @@
+// What a benchmark run found: the table of polls against the read floor,
+// the performance targets with whether the run met them, and the figures
+// the chart is drawn from.
+#ifndef SENTREL_BENCH_POLL_REPORT_H
+#define SENTREL_BENCH_POLL_REPORT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "status_generator.h"
+
+struct poll_result {
+  status_format format;
+  int32_t services;
+  int32_t kind;  // index into poll_kinds
+  int64_t bytes;
+  double floor_seconds;          // median read floor of the polled file
+  std::vector<double> seconds;   // each timed poll, in order
+  double peak_rss_mib = -1;      // -1: not measured
+};
+
+// Markdown: a row per format, size and kind of poll.
+void print_poll_table(FILE *out, const std::vector<poll_result> &results);
+
+// Markdown: each target, the figure measured for it and whether it is met.
+void print_targets(FILE *out, const std::vector<poll_result> &results);
+
+// Gnuplot data: a block per format, a line per size with the median read
+// floor and the median time of each kind of poll, in milliseconds.
+void write_chart_data(FILE *out, const std::vector<poll_result> &results);
+
+#endif

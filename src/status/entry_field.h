@@ -1,0 +1,51 @@
+// A field of stats_entry that a status file fills, and how its text is read:
+// the one mapping from text to record that both parsers' tables are made of.
+#ifndef SENTREL_STATUS_ENTRY_FIELD_H
+#define SENTREL_STATUS_ENTRY_FIELD_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "status/stats_entry.h"
+#include "status/text_arena.h"
+#include "support/numbers.h"
+
+enum class value_kind { text, int32, int64, floating };
+
+// The kind follows from the field's type, so a table row names only the field.
+struct entry_field {
+  value_kind kind;
+  union {
+    char *stats_entry::*text;
+    int32_t stats_entry::*int32;
+    int64_t stats_entry::*int64;
+    double stats_entry::*floating;
+  };
+  constexpr entry_field(char *stats_entry::*field) : kind(value_kind::text), text(field) {}
+  constexpr entry_field(int32_t stats_entry::*field) : kind(value_kind::int32), int32(field) {}
+  constexpr entry_field(int64_t stats_entry::*field) : kind(value_kind::int64), int64(field) {}
+  constexpr entry_field(double stats_entry::*field) : kind(value_kind::floating), floating(field) {}
+};
+
+// Reads `value` by the field's kind (a copy in `texts`, or a number read
+// like atoi, atol or atof) and stores it in `entry`, replacing what was
+// there. Inline, as the parsers store millions of values a poll.
+inline void store_value(const entry_field &field, const char *value, stats_entry *entry,
+                        text_arena *texts) {
+  switch (field.kind) {
+    case value_kind::text:
+      entry->*field.text = arena_copy(texts, value, strlen(value));
+      break;
+    case value_kind::int32:
+      entry->*field.int32 = text_to_int(value);
+      break;
+    case value_kind::int64:
+      entry->*field.int64 = text_to_long(value);
+      break;
+    case value_kind::floating:
+      entry->*field.floating = text_to_double(value);
+      break;
+  }
+}
+
+#endif

@@ -1,0 +1,108 @@
+#include "status/entry_groups.h"
+
+#include <cstring>
+
+namespace {
+
+uint64_t mix(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0x9e3779b97f4a7c15u;
+  return hash ^ (hash >> 32);
+}
+
+// The text eight bytes at a time, then its length, so that a missing text
+// (hashed as a length no text has) differs from an empty one.
+uint64_t hash_text(uint64_t hash, const char *text) {
+  if (text == nullptr) return mix(hash, UINT64_MAX);
+  size_t length = strlen(text);
+  size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    uint64_t word;
+    memcpy(&word, text + at, 8);
+    hash = mix(hash, word);
+  }
+  uint64_t tail = 0;
+  memcpy(&tail, text + at, length - at);
+  return mix(mix(hash, tail), length);
+}
+
+bool same_key(group_key key, const stats_entry &entry, const char *host, const char *service) {
+  if (!same_text(entry.host_name, host)) return false;
+  return key == group_key::host_name || same_text(entry.service_description, service);
+}
+
+// The slot that holds the group of (host, service), or the free slot where
+// it would go. The table is never more than half full, so a free slot exists.
+size_t probe(const entry_groups &groups, const stats_entry *entries, uint64_t hash,
+             const char *host, const char *service) {
+  size_t mask = groups.slots.size() - 1;
+  uint32_t tag = static_cast<uint32_t>(hash >> 32);
+  for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+    const group_slot &candidate = groups.slots[slot];
+    if (candidate.group < 0) return slot;
+    if (candidate.tag == tag && same_key(groups.key, entries[candidate.first], host, service))
+      return slot;
+  }
+}
+
+}  // namespace
+
+uint64_t hash_of_names(group_key key, const char *host, const char *service) {
+  uint64_t hash = hash_text(0, host);
+  if (key == group_key::identity) hash = hash_text(hash, service);
+  return hash;
+}
+
+void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
+                        bool (*include)(const stats_entry &), const uint64_t *hashes,
+                        entry_groups *groups) {
+  *groups = entry_groups{};
+  groups->key = key;
+  groups->built = true;
+  uint64_t size = 16;
+  while (size < UINT64_C(2) * static_cast<uint64_t>(count > 0 ? count : 0)) size *= 2;
+  groups->slots.assign(static_cast<size_t>(size), group_slot{});
+
+  // First pass: a group number for every included entry, in file order, so
+  // that each group's members come out ascending.
+  std::vector<int32_t> group_of(static_cast<size_t>(count > 0 ? count : 0), -1);
+  int32_t group_count = 0;
+  for (int32_t i = 0; i < count; i++) {
+    const stats_entry &entry = entries[i];
+    if (!include(entry)) continue;
+    uint64_t hash = hashes != nullptr
+                        ? hashes[i]
+                        : hash_of_names(key, entry.host_name, entry.service_description);
+    group_slot &slot =
+        groups->slots[probe(*groups, entries, hash, entry.host_name, entry.service_description)];
+    if (slot.group < 0) slot = {static_cast<uint32_t>(hash >> 32), group_count++, i, 0};
+    slot.size++;
+    group_of[static_cast<size_t>(i)] = slot.group;
+  }
+
+  // Second pass: lay the groups out one after another (a counting sort).
+  groups->starts.assign(static_cast<size_t>(group_count) + 1, 0);
+  for (int32_t group : group_of)
+    if (group >= 0) groups->starts[static_cast<size_t>(group) + 1]++;
+  for (size_t g = 1; g < groups->starts.size(); g++) groups->starts[g] += groups->starts[g - 1];
+  groups->members.resize(static_cast<size_t>(groups->starts.back()));
+  std::vector<int32_t> filled(groups->starts.begin(), groups->starts.end() - 1);
+  for (int32_t i = 0; i < count; i++) {
+    int32_t group = group_of[static_cast<size_t>(i)];
+    if (group >= 0) groups->members[static_cast<size_t>(filled[static_cast<size_t>(group)]++)] = i;
+  }
+}
+
+index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
+                            uint64_t hash, const char *host, const char *service) {
+  index_span span;
+  if (groups.members.empty()) return span;
+  const group_slot &slot = groups.slots[probe(groups, entries, hash, host, service)];
+  if (slot.group < 0) return span;
+  if (slot.size == 1) {
+    span.begin = &slot.first;
+  } else {
+    span.begin = groups.members.data() + groups.starts[static_cast<size_t>(slot.group)];
+  }
+  span.end = span.begin + slot.size;
+  return span;
+}

@@ -1,0 +1,49 @@
+// One poll's reading of the status file: its entries in file order and the
+// groupings the watcher looks them up by, built the first time each is
+// needed and dropped with the array.
+#ifndef SENTREL_STATUS_STATS_ARRAY_H
+#define SENTREL_STATUS_STATS_ARRAY_H
+
+#include <cstdint>
+#include <vector>
+
+#include "status/entry_groups.h"
+#include "status/stats_entry.h"
+#include "status/text_arena.h"
+
+struct stats_array {
+  // Null when the parser allocated nothing, which makes the next poll a
+  // first poll; an allocated array may still hold no entry.
+  stats_entry *entries = nullptr;
+  int32_t count = 0;
+  int32_t allocated = 0;     // entries the block has room for
+  text_arena texts;          // every text of the entries
+  // Each entry's hash_of_names for its identity, as the parser closed it;
+  // empty for an array made otherwise.
+  std::vector<uint64_t> identity_hashes;
+  entry_groups by_identity;  // every entry, by host and service
+  entry_groups down_hosts;   // the host entries that mask their services
+};
+
+// Whether the array was read at all (an allocated array with no entry was).
+inline bool is_none(const stats_array &array) { return array.entries == nullptr; }
+
+// Makes room for at least `capacity` entries, asking xrealloc for exactly
+// that many (under the label "stats array") unless the block already has
+// room. A none array first takes the block of the last released array when
+// that is large enough: a large site would otherwise map and fault in a
+// fresh block of the same size on every poll.
+void reserve_entries(stats_array *array, int64_t capacity);
+
+// Records the identity hash of the entry just counted, the last one.
+void note_identity(stats_array *array);
+
+// The identity hashes of every entry, or null when they were not recorded.
+const uint64_t *identity_hashes_of(const stats_array &array);
+
+// Releases the entries, their texts and the groupings, leaving the array
+// none; a none array stays none. The entry block is kept for the next
+// array, in place of the one kept before.
+void release_stats_array(stats_array *array);
+
+#endif

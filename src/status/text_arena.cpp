@@ -1,0 +1,90 @@
+#include "status/text_arena.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/fatal.h"
+
+namespace {
+
+// Blocks grow from small (a site of a few hosts stays small) to a size at
+// which the per-block cost no longer shows.
+const size_t first_block_size = 4096;
+const size_t largest_block_size = size_t{1} << 20;
+
+// What each block begins with.
+struct block_header {
+  char *previous;
+  size_t size;
+};
+const size_t header_size = sizeof(block_header);
+
+block_header header_of(const char *block) {
+  block_header header;
+  memcpy(&header, block, header_size);
+  return header;
+}
+
+// Largest blocks of the last released arena, waiting for the next one: a
+// large site would otherwise map and fault in all of them on every poll.
+char *spare_blocks = nullptr;
+
+char *take_spare_block() {
+  char *block = spare_blocks;
+  if (block != nullptr) spare_blocks = header_of(block).previous;
+  return block;
+}
+
+void free_blocks(char *block) {
+  while (block != nullptr) {
+    char *previous = header_of(block).previous;
+    free(block);
+    block = previous;
+  }
+}
+
+// Starts a block that holds at least `needed` bytes after its header.
+void start_block(text_arena *arena, const char *text, size_t needed) {
+  size_t size = arena->size == 0 ? first_block_size : arena->size * 2;
+  if (size > largest_block_size) size = largest_block_size;
+  if (size - header_size < needed) size = header_size + needed;
+  char *block = size == largest_block_size ? take_spare_block() : nullptr;
+  if (block == nullptr) block = static_cast<char *>(malloc(size));
+  if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
+  block_header header = {arena->block, size};
+  memcpy(block, &header, header_size);
+  arena->block = block;
+  arena->size = size;
+  arena->used = header_size;
+}
+
+}  // namespace
+
+char *arena_copy(text_arena *arena, const char *text, size_t length) {
+  size_t needed = length + 1;
+  if (arena->block == nullptr || arena->size - arena->used < needed)
+    start_block(arena, text, needed);
+  char *copy = arena->block + arena->used;
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  arena->used += needed;
+  return copy;
+}
+
+void release_text_arena(text_arena *arena) {
+  free_blocks(spare_blocks);
+  spare_blocks = nullptr;
+  char *block = arena->block;
+  while (block != nullptr) {
+    block_header header = header_of(block);
+    if (header.size == largest_block_size) {
+      block_header spare = {spare_blocks, header.size};
+      memcpy(block, &spare, header_size);
+      spare_blocks = block;
+    } else {
+      free(block);
+    }
+    block = header.previous;
+  }
+  *arena = text_arena{};
+}
