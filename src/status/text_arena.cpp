@@ -72,6 +72,8 @@ char *arena_copy(text_arena *arena, const char *text, size_t length) {
 }
 
 void release_text_arena(text_arena *arena) {
+  // An empty arena has nothing to keep, and the blocks kept before stay.
+  if (arena->block == nullptr) return;
   free_blocks(spare_blocks);
   spare_blocks = nullptr;
   char *block = arena->block;
