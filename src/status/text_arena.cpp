@@ -60,10 +60,9 @@ void start_block(text_arena *arena, const char *text, size_t needed) {
 
 }  // namespace
 
-char *arena_copy(text_arena *arena, const char *text, size_t length) {
+char *arena_copy_to_new_block(text_arena *arena, const char *text, size_t length) {
   size_t needed = length + 1;
-  if (arena->block == nullptr || arena->size - arena->used < needed)
-    start_block(arena, text, needed);
+  start_block(arena, text, needed);
   char *copy = arena->block + arena->used;
   memcpy(copy, text, length);
   copy[length] = '\0';
