@@ -75,8 +75,14 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
   // First pass: a group number for every included entry, in file order, so
   // that each group's members come out ascending.
   int32_t group_count = 0;
-  for (int32_t i : groups->included) {
+  size_t mask = groups->slots.size() - 1;
+  for (size_t k = 0; k < groups->included.size(); k++) {
+    int32_t i = groups->included[k];
     const stats_entry &entry = entries[i];
+    // Each insert lands on a random slot; asking for the one some entries
+    // ahead lets those memory waits overlap.
+    if (hashes != nullptr && k + 16 < groups->included.size())
+      __builtin_prefetch(&groups->slots[hashes[groups->included[k + 16]] & mask]);
     uint64_t hash = hashes != nullptr
                         ? hashes[i]
                         : hash_of_names(key, entry.host_name, entry.service_description);
