@@ -99,6 +99,16 @@ void closing_keys(std::string *b, const site &s, const object_state &o, const ch
   key(b, "scheduled_downtime_depth", int64_t{o.in_downtime});
 }
 
+// The keys of a host's or service's check schedule, alike for both.
+void schedule_keys(std::string *b) {
+  key(b, "check_period", "24x7");
+  key(b, "notification_period", "24x7");
+  key(b, "importance", int64_t{0});
+  key(b, "check_interval", 5.0, 6);
+  key(b, "retry_interval", 1.0, 6);
+  key(b, "event_handler", "");
+}
+
 void host_block(std::string *b, const site &s, int32_t host) {
   const object_state &o = s.objects[static_cast<size_t>(host)];
   check_figures f = figures_of(s, host);
@@ -106,12 +116,7 @@ void host_block(std::string *b, const site &s, int32_t host) {
   key(b, "host_name", host_name(host));
   key(b, "modified_attributes", int64_t{0});
   key(b, "check_command", "check-host-alive");
-  key(b, "check_period", "24x7");
-  key(b, "notification_period", "24x7");
-  key(b, "importance", int64_t{0});
-  key(b, "check_interval", 5.0, 6);
-  key(b, "retry_interval", 1.0, 6);
-  key(b, "event_handler", "");
+  schedule_keys(b);
   check_keys(b, o, f);
   key(b, "plugin_output", host_output(o));
   key(b, "long_plugin_output", "");
@@ -153,12 +158,7 @@ void service_block(std::string *b, const site &s, int32_t i) {
   key(b, "service_description", service_description(id.service));
   key(b, "modified_attributes", int64_t{o.pending ? 2 : 0});
   key(b, "check_command", check.command);
-  key(b, "check_period", "24x7");
-  key(b, "notification_period", "24x7");
-  key(b, "importance", int64_t{0});
-  key(b, "check_interval", 5.0, 6);
-  key(b, "retry_interval", 1.0, 6);
-  key(b, "event_handler", "");
+  schedule_keys(b);
   check_keys(b, o, f);
   key(b, "current_attempt", int64_t{o.attempt});
   key(b, "max_attempts", int64_t{service_max_attempts});

@@ -25,9 +25,11 @@ struct dat_parse {
   stats_array *array;
   int32_t capacity;  // entries allocated
   int32_t block_kind;
-  // Writers put the keys of a block in the same order every time: the row
-  // that followed each row last time, and the row of the last key stored.
-  const status_key *next_row[status_key_count];
+  // Writers put the keys of a block kind in the same order every time: for
+  // each kind, the row that came first and the row that followed each row
+  // last time; and the row of the last key stored in this block.
+  const status_key *first_row[3];
+  const status_key *next_row[3][status_key_count];
   const status_key *last_row;
 };
 
@@ -57,13 +59,20 @@ void start_block(dat_parse *parse, const char *line) {
     parse->capacity = static_cast<int32_t>(capacity);
   }
   parse->block_kind = block_kind_of(line);
+  parse->last_row = nullptr;
   if (parse->block_kind != block_other) clear_stats_entry(&array->entries[array->count]);
+}
+
+// Where the row expected next in this block is noted.
+const status_key **expected_slot(dat_parse *parse) {
+  if (parse->last_row == nullptr) return &parse->first_row[parse->block_kind];
+  return &parse->next_row[parse->block_kind][parse->last_row - status_key_table];
 }
 
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
   stats_array *array = parse->array;
   store_value(row->field, value, &array->entries[array->count], &array->texts);
-  if (parse->last_row != nullptr) parse->next_row[parse->last_row - status_key_table] = row;
+  *expected_slot(parse) = row;
   parse->last_row = row;
 }
 
@@ -95,9 +104,8 @@ void end_block(dat_parse *parse) {
 
 // The row expected next, when the line at `key` holds exactly its key and
 // then `=`: such a line can neither open a block nor hold another key.
-const status_key *expected_row(const dat_parse *parse, const char *key) {
-  if (parse->last_row == nullptr) return nullptr;
-  const status_key *row = parse->next_row[parse->last_row - status_key_table];
+const status_key *expected_row(dat_parse *parse, const char *key) {
+  const status_key *row = *expected_slot(parse);
   if (row == nullptr) return nullptr;
   // Byte by byte: keys are short, and a line that ends early stops at its NUL.
   size_t same = 0;
@@ -133,7 +141,7 @@ void handle_line(dat_parse *parse, char *line) {
 
 void parse_status_dat(int32_t fd, stats_array *array) {
   *array = stats_array{};
-  dat_parse parse = {array, 0, block_other, {}, nullptr};
+  dat_parse parse = {array, 0, block_other, {}, {}, nullptr};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
 }

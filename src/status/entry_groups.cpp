@@ -52,23 +52,37 @@ uint64_t hash_of_names(group_key key, const char *host, const char *service) {
   return hash;
 }
 
+void clear_entry_groups(entry_groups *groups) {
+  groups->built = false;
+  for (std::vector<int32_t> *part :
+       {&groups->starts, &groups->members, &groups->included, &groups->group_of})
+    part->clear();
+  groups->slots.clear();
+}
+
 void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
                         bool (*include)(const stats_entry &), const uint64_t *hashes,
                         entry_groups *groups) {
-  *groups = entry_groups{};
+  clear_entry_groups(groups);
   groups->key = key;
   groups->built = true;
+  for (int32_t i = 0; i < count; i++)
+    if (include(entries[i])) groups->included.push_back(i);
   uint64_t size = 16;
-  while (size < UINT64_C(2) * static_cast<uint64_t>(count > 0 ? count : 0)) size *= 2;
+  while (size < UINT64_C(2) * groups->included.size()) size *= 2;
   groups->slots.assign(static_cast<size_t>(size), group_slot{});
 
   // First pass: a group number for every included entry, in file order, so
   // that each group's members come out ascending.
-  std::vector<int32_t> group_of(static_cast<size_t>(count > 0 ? count : 0), -1);
   int32_t group_count = 0;
-  for (int32_t i = 0; i < count; i++) {
+  size_t mask = groups->slots.size() - 1;
+  for (size_t k = 0; k < groups->included.size(); k++) {
+    int32_t i = groups->included[k];
     const stats_entry &entry = entries[i];
-    if (!include(entry)) continue;
+    // Each insert lands on a random slot; asking for the one some entries
+    // ahead lets those memory waits overlap.
+    if (hashes != nullptr && k + 16 < groups->included.size())
+      __builtin_prefetch(&groups->slots[hashes[groups->included[k + 16]] & mask]);
     uint64_t hash = hashes != nullptr
                         ? hashes[i]
                         : hash_of_names(key, entry.host_name, entry.service_description);
@@ -76,20 +90,23 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
         groups->slots[probe(*groups, entries, hash, entry.host_name, entry.service_description)];
     if (slot.group < 0) slot = {static_cast<uint32_t>(hash >> 32), group_count++, i, 0};
     slot.size++;
-    group_of[static_cast<size_t>(i)] = slot.group;
+    groups->group_of.push_back(slot.group);
   }
 
-  // Second pass: lay the groups out one after another (a counting sort).
-  groups->starts.assign(static_cast<size_t>(group_count) + 1, 0);
-  for (int32_t group : group_of)
-    if (group >= 0) groups->starts[static_cast<size_t>(group) + 1]++;
-  for (size_t g = 1; g < groups->starts.size(); g++) groups->starts[g] += groups->starts[g - 1];
-  groups->members.resize(static_cast<size_t>(groups->starts.back()));
-  std::vector<int32_t> filled(groups->starts.begin(), groups->starts.end() - 1);
-  for (int32_t i = 0; i < count; i++) {
-    int32_t group = group_of[static_cast<size_t>(i)];
-    if (group >= 0) groups->members[static_cast<size_t>(filled[static_cast<size_t>(group)]++)] = i;
-  }
+  // Second pass: lay the groups out one after another (a counting sort):
+  // each group's start, then its members in file order, each placed at its
+  // group's start, which moves on. The starts end up one group on, and are
+  // moved back.
+  std::vector<int32_t> &starts = groups->starts;
+  starts.assign(static_cast<size_t>(group_count) + 1, 0);
+  for (int32_t group : groups->group_of) starts[static_cast<size_t>(group) + 1]++;
+  for (size_t g = 1; g < starts.size(); g++) starts[g] += starts[g - 1];
+  groups->members.resize(groups->included.size());
+  for (size_t k = 0; k < groups->included.size(); k++)
+    groups->members[static_cast<size_t>(starts[static_cast<size_t>(groups->group_of[k])]++)] =
+        groups->included[k];
+  for (size_t g = starts.size() - 1; g > 0; g--) starts[g] = starts[g - 1];
+  starts[0] = 0;
 }
 
 index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,

@@ -33,7 +33,13 @@ struct entry_groups {
   std::vector<group_slot> slots;
   std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
   std::vector<int32_t> members;  // entry indices, group after group
+  // Working space of the build, kept with the rest so that a later build
+  // into the same groups reuses all of their memory.
+  std::vector<int32_t> included, group_of;
 };
+
+// Empties the groups, keeping their memory for the next build.
+void clear_entry_groups(entry_groups *groups);
 
 // The ascending entry indices of one group; empty when begin == end.
 struct index_span {

@@ -1,16 +1,22 @@
 #include "status/stats_array.h"
 
+#include <utility>
+
 #include "support/fatal.h"
 #include "support/numbers.h"
 
 namespace {
 
-// The entry block of the last released array, waiting for the next parse.
-struct spare_block {
+// The memory of the last released array, waiting for the next parse: a
+// large site would otherwise map and fault in blocks of the same sizes on
+// every poll.
+struct spare_memory {
   stats_entry *entries = nullptr;
   int32_t allocated = 0;
+  std::vector<uint64_t> identity_hashes;
+  entry_groups by_identity, down_hosts;
 };
-spare_block spare;
+spare_memory spare;
 
 }  // namespace
 
@@ -19,7 +25,11 @@ void reserve_entries(stats_array *array, int64_t capacity) {
   if (array->entries == nullptr && spare.entries != nullptr && capacity <= spare.allocated) {
     array->entries = spare.entries;
     array->allocated = spare.allocated;
-    spare = spare_block{};
+    spare.entries = nullptr;
+    spare.allocated = 0;
+    std::swap(array->identity_hashes, spare.identity_hashes);
+    std::swap(array->by_identity, spare.by_identity);
+    std::swap(array->down_hosts, spare.down_hosts);
     return;
   }
   array->entries = static_cast<stats_entry *>(xrealloc(
@@ -43,6 +53,12 @@ void release_stats_array(stats_array *array) {
     xfree(spare.entries, "stats array");
     spare.entries = array->entries;
     spare.allocated = array->allocated;
+    array->identity_hashes.clear();
+    clear_entry_groups(&array->by_identity);
+    clear_entry_groups(&array->down_hosts);
+    std::swap(array->identity_hashes, spare.identity_hashes);
+    std::swap(array->by_identity, spare.by_identity);
+    std::swap(array->down_hosts, spare.down_hosts);
   }
   release_text_arena(&array->texts);
   *array = stats_array{};

@@ -42,8 +42,9 @@ void note_identity(stats_array *array);
 const uint64_t *identity_hashes_of(const stats_array &array);
 
 // Releases the entries, their texts and the groupings, leaving the array
-// none; a none array stays none. The entry block is kept for the next
-// array, in place of the one kept before.
+// none; a none array stays none. Its memory (the entry block and the room
+// of its hashes and groupings) is kept for the next array, in place of what
+// was kept before.
 void release_stats_array(stats_array *array);
 
 #endif

@@ -11,4 +11,3 @@ bool same_text(const char *a, const char *b) {
   return strcmp(a, b) == 0;
 }
 
-void clear_stats_entry(stats_entry *entry) { *entry = stats_entry{}; }

@@ -96,6 +96,6 @@ struct stats_entry {
 bool same_text(const char *a, const char *b);
 
 // Sets every field of `entry` to zero: null texts, 0 numbers.
-void clear_stats_entry(stats_entry *entry);
+inline void clear_stats_entry(stats_entry *entry) { *entry = stats_entry{}; }
 
 #endif

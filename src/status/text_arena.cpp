@@ -60,10 +60,9 @@ void start_block(text_arena *arena, const char *text, size_t needed) {
 
 }  // namespace
 
-char *arena_copy(text_arena *arena, const char *text, size_t length) {
+char *arena_copy_to_new_block(text_arena *arena, const char *text, size_t length) {
   size_t needed = length + 1;
-  if (arena->block == nullptr || arena->size - arena->used < needed)
-    start_block(arena, text, needed);
+  start_block(arena, text, needed);
   char *copy = arena->block + arena->used;
   memcpy(copy, text, length);
   copy[length] = '\0';
@@ -72,6 +71,8 @@ char *arena_copy(text_arena *arena, const char *text, size_t length) {
 }
 
 void release_text_arena(text_arena *arena) {
+  // An empty arena has nothing to keep, and the blocks kept before stay.
+  if (arena->block == nullptr) return;
   free_blocks(spare_blocks);
   spare_blocks = nullptr;
   char *block = arena->block;

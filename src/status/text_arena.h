@@ -4,6 +4,7 @@
 #define SENTREL_STATUS_TEXT_ARENA_H
 
 #include <cstddef>
+#include <cstring>
 
 struct text_arena {
   char *block = nullptr;  // the newest block; each begins with a link to the one before
@@ -14,10 +15,24 @@ struct text_arena {
 // A NUL-terminated copy of the `length` bytes at `text`, which lives until
 // the arena is released. Running out of memory ends the process as a failed
 // copy of that text.
-char *arena_copy(text_arena *arena, const char *text, size_t length);
+inline char *arena_copy(text_arena *arena, const char *text, size_t length);
+
+// arena_copy once the newest block has no room left for the copy.
+char *arena_copy_to_new_block(text_arena *arena, const char *text, size_t length);
 
 // Releases every block (the largest are kept for the next arena, in place
 // of those kept before); the arena is then empty and can be used again.
 void release_text_arena(text_arena *arena);
+
+// Inline, as the parsers copy a million texts a poll: most fit the block.
+char *arena_copy(text_arena *arena, const char *text, size_t length) {
+  if (arena->block == nullptr || arena->size - arena->used <= length)
+    return arena_copy_to_new_block(arena, text, length);
+  char *copy = arena->block + arena->used;
+  memcpy(copy, text, length);
+  copy[length] = '\0';
+  arena->used += length + 1;
+  return copy;
+}
 
 #endif
