@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "run_in_child.h"
 #include "sanitizers.h"
@@ -107,19 +110,35 @@ TEST(xrealloc, negative_size_fails_with_the_number_and_label) {
             result.err);
 }
 
-TEST(xrealloc, exhausted_allocator_ends_the_process) {
+TEST(allocation, exhausted_allocator_ends_the_process) {
 #ifdef SENTREL_ASAN
   GTEST_SKIP() << "an address-space limit breaks AddressSanitizer";
 #else
-  child_result result = run_in_child([] {
-    rlimit limit = {256 << 20, 256 << 20};
-    setrlimit(RLIMIT_AS, &limit);
-    xrealloc(nullptr, 1 << 30, "stats array");
-  });
-  EXPECT_EQ(1, result.exit_status);
-  EXPECT_EQ(0u, result.err.find("failed to reallocate to 1073741824 bytes for stats array\n"
-                                ": errno="))
-      << result.err;
+  struct {
+    const char *name;
+    std::function<void()> allocate;
+    const char *message;
+  } cases[] = {
+      {"xrealloc", [] { xrealloc(nullptr, 1 << 30, "stats array"); },
+       "failed to reallocate to 1073741824 bytes for stats array\n"},
+      {"a standard container",
+       [] {
+         std::set_new_handler(new_failed);
+         std::vector<char> table(size_t{1} << 30);
+       },
+       "failed to allocate memory\n"},
+  };
+  for (const auto &c : cases) {
+    child_result result = run_in_child([&c] {
+      rlimit limit = {256 << 20, 256 << 20};
+      setrlimit(RLIMIT_AS, &limit);
+      c.allocate();
+    });
+    EXPECT_EQ(1, result.exit_status) << c.name;
+    EXPECT_EQ(std::string(c.message) + ": errno=" + std::to_string(ENOMEM) + " (if applicable)\n",
+              result.err)
+        << c.name;
+  }
 #endif
 }
 

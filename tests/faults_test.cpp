@@ -208,47 +208,58 @@ TEST(status_file_replaced, by_rename_while_polling_yields_only_whole_readings) {
   RecordProperty("changes", static_cast<int>(changes));
 }
 
+// sentrel under an address-space limit, fed `repeated` again and again in
+// one poll until it ends.
+program_result run_out_of_memory(const std::string &repeated, size_t limit) {
+  fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status.dat");
+  std::vector<std::string> argv = address_space_limit(limit);
+  for (const std::string &argument : watch_file(feed.path)) argv.push_back(argument);
+  running_program program = start_program(argv, {"TZ=UTC"});
+  int fd = await_next_poll(feed, program);
+  for (int sent = 0; sent < 1024; sent++)  // 1 GB at most, if no limit held
+    if (write(fd, repeated.data(), repeated.size()) < 0) break;
+  close(fd);
+  return stop_program(program, 0);
+}
+
 // Allocation failures end the watcher with the allocator's own message.
 TEST(memory_exhausted, ends_the_watcher_with_the_allocation_message) {
 #ifdef SENTREL_ASAN
   GTEST_SKIP() << "an address-space limit breaks AddressSanitizer";
-#else
-  // The stats array doubles from 128 entries: each size it can ask for.
-  std::vector<std::string> array_failures;
+#endif
+  const std::string reader_failure = "buffered_reader::read_into_buffer: realloc failed\n";
+  // The stats array doubles from 128 entries: each size it can ask for; or
+  // a lookup table grows past the limit, or the reader's buffer.
+  std::vector<std::string> growth_failures = {
+      reader_failure, fatal_record("failed to allocate memory\n", ENOMEM)};
   for (int64_t size = 128 * int64_t{sizeof(stats_entry)}; size <= INT32_MAX; size *= 2)
-    array_failures.push_back(fatal_record(
+    growth_failures.push_back(fatal_record(
         "failed to reallocate to " + std::to_string(size) + " bytes for stats array\n", ENOMEM));
   struct {
     const char *name;
     std::string repeated;  // sent again and again until the program ends
     std::vector<std::string> errors;  // what standard error may show
+    size_t limits;  // tried one after another, 256 kB apart
   } cases[] = {
-      {"a line without end", std::string(1 << 20, 'x'),
-       {"buffered_reader::read_into_buffer: realloc failed\n"}},
-      // Blocks without keys: only the array grows.
+      {"a line without end", std::string(1 << 20, 'x'), {reader_failure}, 1},
+      // Blocks without keys: the array and its lookup tables grow, no text.
       {"host blocks without end", [] {
          std::string blocks;
          while (blocks.size() < (1 << 20)) blocks += "hoststatus {\n\t}\n";
          return blocks;
-       }(), array_failures},
+       }(), growth_failures, 16},  // one may fall where the array fits and a table does not
   };
   for (const auto &c : cases) {
-    SCOPED_TRACE(c.name);
-    fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status.dat");
-    std::vector<std::string> argv = address_space_limit(program_room + (size_t{32} << 20));
-    for (const std::string &argument : watch_file(feed.path)) argv.push_back(argument);
-    running_program program = start_program(argv, {"TZ=UTC"});
-    int fd = await_next_poll(feed, program);
-    for (int sent = 0; sent < 1024; sent++)  // 1 GB at most, if no limit held
-      if (write(fd, c.repeated.data(), c.repeated.size()) < 0) break;
-    close(fd);
-    program_result result = stop_program(program, 0);
-    EXPECT_EQ(1, result.exit_status);
-    EXPECT_EQ("", result.out);
-    EXPECT_NE(c.errors.end(), std::find(c.errors.begin(), c.errors.end(), result.err))
-        << result.err;
+    for (size_t step = 0; step < c.limits; step++) {
+      SCOPED_TRACE(c.name + std::string(", limit ") + std::to_string(step));
+      program_result result = run_out_of_memory(
+          c.repeated, program_room + (size_t{32} << 20) + step * (size_t{256} << 10));
+      EXPECT_EQ(1, result.exit_status);
+      EXPECT_EQ("", result.out);
+      EXPECT_NE(c.errors.end(), std::find(c.errors.begin(), c.errors.end(), result.err))
+          << result.err;
+    }
   }
-#endif
 }
 
 // Cut down under AddressSanitizer, whose realloc copies the reader's

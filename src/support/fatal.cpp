@@ -42,4 +42,6 @@ char *xstrdup(const char *text) {
   return copy;
 }
 
+void new_failed() { fatal("failed to allocate memory\n"); }
+
 void xfree(void *block, const char *) { free(block); }

@@ -19,6 +19,11 @@ void *xrealloc(void *block, int32_t size, const char *label);
 // Returns an owned heap copy of `text`; never null.
 char *xstrdup(const char *text);
 
+// For std::set_new_handler: the lookup tables grow in standard containers,
+// whose failed allocation would otherwise throw into an abort. Ends the
+// process through fatal like the other allocation wrappers.
+[[noreturn]] void new_failed();
+
 // Releases a block from xrealloc or xstrdup; null does nothing. The label
 // documents what the block held.
 void xfree(void *block, const char *label);
