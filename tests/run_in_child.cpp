@@ -1,14 +1,8 @@
 #include "run_in_child.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #ifdef __linux__
@@ -16,53 +10,12 @@
 #include <sys/mount.h>
 #endif
 
+#include "run_program.h"
+
 namespace {
 
-void read_both(int out_fd, int err_fd, child_result *result) {
-  bool open[2] = {true, true};
-  int fds[2] = {out_fd, err_fd};
-  std::string *into[2] = {&result->out, &result->err};
-  while (open[0] || open[1]) {
-    pollfd polled[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
-    if (poll(polled, 2, -1) < 0) continue;
-    for (int i = 0; i < 2; i++) {
-      if (!open[i] || !(polled[i].revents & (POLLIN | POLLHUP))) continue;
-      char chunk[65536];
-      ssize_t n = read(fds[i], chunk, sizeof chunk);
-      if (n > 0) into[i]->append(chunk, static_cast<size_t>(n));
-      else if (n == 0 || errno != EINTR) open[i] = false;
-    }
-  }
-}
-
-// Forks; in the child runs `setup` (which may fail with exit 77) and then
-// `body` with stdout and stderr on pipes.
-child_result fork_and_run(const std::function<void()> &setup,
-                          const std::function<void()> &body) {
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) abort();
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    setup();
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-    body();
-    fflush(nullptr);
-    _exit(0);
-  }
-  close(out[1]);
-  close(err[1]);
-  child_result result;
-  read_both(out[0], err[0], &result);
-  close(out[0]);
-  close(err[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  return result;
-}
+// Long enough for any body; a child that hangs is killed after it.
+const int child_time_limit = 120;
 
 // Gives the calling process a private /dev on which `log_socket` is bound as
 // /dev/log: Linux mount namespaces, as root.
@@ -84,7 +37,12 @@ void bind_private_dev_log(int log_socket) {
 }  // namespace
 
 child_result run_in_child(const std::function<void()> &body) {
-  return fork_and_run([] {}, body);
+  program_result run = run_forked(body, "", child_time_limit);
+  child_result result;
+  result.exit_status = run.exit_status;
+  result.out = run.out;
+  result.err = run.err;
+  return result;
 }
 
 bool run_in_child_with_syslog(const std::function<void()> &body, child_result *result) {
@@ -92,7 +50,10 @@ bool run_in_child_with_syslog(const std::function<void()> &body, child_result *r
   // socket and its queued datagrams alive after the child has exited.
   int log_socket = socket(AF_UNIX, SOCK_DGRAM, 0);
   if (log_socket < 0) return false;
-  child_result run = fork_and_run([log_socket] { bind_private_dev_log(log_socket); }, body);
+  child_result run = run_in_child([log_socket, &body] {
+    bind_private_dev_log(log_socket);
+    body();
+  });
   if (run.exit_status == 77 && run.out.empty() && run.err.empty()) {
     close(log_socket);
     return false;

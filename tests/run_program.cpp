@@ -22,39 +22,12 @@ void drain(int fd, std::string *into, bool *open) {
   else if (n == 0 || errno != EINTR) *open = false;
 }
 
-}  // namespace
-
-program_result run_program(const std::vector<std::string> &argv,
-                           const std::string &input, int timeout_seconds) {
-  int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) abort();
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    signal(SIGPIPE, SIG_DFL);
-    std::vector<char *> args;
-    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  signal(SIGPIPE, SIG_IGN);
-  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
-    // The program need not read its input.
-  }
-  close(in[1]);
-
-  program_result result;
+// Reads both pipes until they close; past the deadline the child is killed.
+void drain_both(int out, int err, pid_t pid, int timeout_seconds, program_result *result) {
   bool out_open = true, err_open = true;
   time_t deadline = time(nullptr) + timeout_seconds;
   while (out_open || err_open) {
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
     int left = static_cast<int>(deadline - time(nullptr));
     if (left <= 0) {
       kill(pid, SIGKILL);
@@ -62,16 +35,65 @@ program_result run_program(const std::vector<std::string> &argv,
       continue;
     }
     if (poll(fds, 2, left * 1000) < 0) continue;
-    if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out[0], &result.out, &out_open);
-    if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err[0], &result.err, &err_open);
+    if (out_open && (fds[0].revents & (POLLIN | POLLHUP))) drain(out, &result->out, &out_open);
+    if (err_open && (fds[1].revents & (POLLIN | POLLHUP))) drain(err, &result->err, &err_open);
   }
+}
+
+void record_status(int status, program_result *result) {
+  if (WIFEXITED(status)) result->exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result->signal = WTERMSIG(status);
+}
+
+[[noreturn]] void exec_argv(const std::vector<std::string> &argv) {
+  // The tests ignore SIGPIPE for their own writes; the program gets the
+  // default, as from a shell.
+  signal(SIGPIPE, SIG_DFL);
+  std::vector<char *> args;
+  for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+}  // namespace
+
+program_result run_forked(const std::function<void()> &child, const std::string &input,
+                          int timeout_seconds) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) abort();
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    child();
+    fflush(nullptr);
+    _exit(0);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  signal(SIGPIPE, SIG_IGN);
+  if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    // The child need not read its input.
+  }
+  close(in[1]);
+  program_result result;
+  drain_both(out[0], err[0], pid, timeout_seconds, &result);
   close(out[0]);
   close(err[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  record_status(status, &result);
   return result;
+}
+
+program_result run_program(const std::vector<std::string> &argv,
+                           const std::string &input, int timeout_seconds) {
+  return run_forked([&argv] { exec_argv(argv); }, input, timeout_seconds);
 }
 
 program_result run_sentrel(const std::vector<std::string> &arguments,
@@ -100,19 +122,12 @@ running_program start_program(const std::vector<std::string> &argv,
     dup2(in, 0);
     dup2(stdout_fd >= 0 ? stdout_fd : out, 1);
     dup2(err, 2);
-    // The tests ignore SIGPIPE for their own writes; the program gets the
-    // default, as from a shell.
-    signal(SIGPIPE, SIG_DFL);
     // The test's own sockets and FIFO ends must not live on in the program:
     // a listener it inherited would keep accepting after the test closed it.
     for (int fd = 3; fd < 1024; fd++) close(fd);
     for (const std::string &setting : environment)
       putenv(const_cast<char *>(setting.c_str()));
-    std::vector<char *> args;
-    for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    exec_argv(argv);
   }
   return program;
 }
@@ -139,8 +154,7 @@ program_result stop_program(const running_program &program, int signal,
     usleep(10000);
   }
   program_result result;
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  record_status(status, &result);
   result.out = read_file(program.out_path);
   result.err = read_file(program.err_path);
   return result;

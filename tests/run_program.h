@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@ struct program_result {
   std::string out;
   std::string err;
 };
+
+// Forks a child that runs `child` with `input` on standard input and its
+// standard output and error on pipes, and collects both until they close.
+// A child that returns ends with status 0; one still running after
+// `timeout_seconds` is killed with SIGKILL, which shows as signal 9.
+program_result run_forked(const std::function<void()> &child, const std::string &input,
+                          int timeout_seconds);
 
 // Runs `argv` (argv[0] is the path) with `input` on standard input and
 // returns its exit status and output. A program still running after
