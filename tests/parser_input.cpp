@@ -74,7 +74,3 @@ void parse_text(status_parser parser, const std::string &text, parsed_status *re
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
 }
-
-std::string fixture(const std::string &name) {
-  return read_file(std::string(SENTREL_FIXTURES) + "/" + name);
-}

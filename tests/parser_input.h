@@ -8,6 +8,9 @@
 
 #include "status/stats_array.h"
 
+// A text as the tests show it: "(null)" when it is missing.
+inline std::string text_of(const char *text) { return text == nullptr ? "(null)" : text; }
+
 using status_parser = void (*)(int32_t, stats_array *);
 
 // The outcome of one parse: the array as handed back and what went to
@@ -27,8 +30,5 @@ struct parsed_status {
 // `through_pipe`, written by a child process into a pipe.
 void parse_text(status_parser parser, const std::string &text, parsed_status *result,
                 bool through_pipe = false);
-
-// The whole contents of a fixture file below SENTREL_FIXTURES.
-std::string fixture(const std::string &name);
 
 #endif

@@ -340,7 +340,7 @@ TEST(source_gone_for_a_while, next_readable_poll_is_a_first_poll) {
 }
 
 TEST(tcp_source, peer_sending_in_small_pieces_reads_like_a_file) {
-  std::string status = read_file(SENTREL_FIXTURES "/nagios4/status-host-down.dat");
+  std::string status = fixture("nagios4/status-host-down.dat");
   std::string from_file = watch_snapshots({}, {status}).out;
   ASSERT_NE("", from_file);
   for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, status.size()}) {

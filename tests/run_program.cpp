@@ -192,3 +192,9 @@ std::string read_file(const std::string &path) {
   contents << file.rdbuf();
   return contents.str();
 }
+
+std::string fixture(const std::string &name) {
+  std::string path = std::string(SENTREL_FIXTURES) + "/" + name;
+  EXPECT_EQ(0, access(path.c_str(), R_OK)) << path;
+  return read_file(path);
+}

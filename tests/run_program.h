@@ -70,4 +70,8 @@ void write_file(const std::string &path, const std::string &contents);
 // The whole contents of `path`.
 std::string read_file(const std::string &path);
 
+// The whole contents of `name` below tests/fixtures, such as
+// "nagios4/status-all-ok.dat"; fails the test when it cannot be read.
+std::string fixture(const std::string &name);
+
 #endif

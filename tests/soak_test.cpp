@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "parser_input.h"
 #include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "parser_input.h"
+#include "run_program.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ std::string block(const std::string &kind, const std::vector<std::string> &keys)
   for (const std::string &key : keys) text += "\t" + key + "\n";
   return text + "\t}\n\n";
 }
-
-std::string text_of(const char *text) { return text == nullptr ? "(null)" : text; }
 
 TEST(status_dat, spec_host_block_gives_one_host_with_state_raised) {
   parsed_status result;

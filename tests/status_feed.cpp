@@ -224,12 +224,6 @@ void merge_fields(dat_fields *fields, const dat_fields &extra) {
   }
 }
 
-std::string join(const std::vector<std::string> &fields) {
-  std::string line;
-  for (const std::string &field : fields) line += (line.empty() ? "" : ";") + field;
-  return line + "\n";
-}
-
 }  // namespace
 
 std::string dat_block(const std::string &name, const dat_fields &fields) {
@@ -260,6 +254,12 @@ std::string dat_service(const std::string &host, const std::string &service,
   return dat_block("servicestatus", fields);
 }
 
+std::string join_fields(const std::vector<std::string> &fields) {
+  std::string line;
+  for (size_t i = 0; i < fields.size(); i++) line += (i ? ";" : "") + fields[i];
+  return line;
+}
+
 std::string log_host(const std::string &host, const std::string &status,
                      const std::string &output) {
   std::vector<std::string> fields(21, "0");
@@ -270,7 +270,7 @@ std::string log_host(const std::string &host, const std::string &status,
   fields[11] = "1";  // notifications
   fields[13] = "1";  // active checks
   fields[20] = output;
-  return join(fields);
+  return join_fields(fields) + "\n";
 }
 
 std::string log_service(const std::string &host, const std::string &service,
@@ -287,7 +287,7 @@ std::string log_service(const std::string &host, const std::string &service,
   fields[12] = change_time;
   fields[21] = "1";  // notifications
   fields[31] = output;
-  return join(fields);
+  return join_fields(fields) + "\n";
 }
 
 std::string report(const std::string &label, const std::string &host,

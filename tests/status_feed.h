@@ -95,6 +95,9 @@ std::string dat_service(const std::string &host, const std::string &service,
                         int state, int state_type, const std::string &output,
                         const dat_fields &extra = {});
 
+// The fields of a status.log line joined by ';', without a line feed.
+std::string join_fields(const std::vector<std::string> &fields);
+
 // status.log lines: a 21-field host record and a 32-field service record,
 // state change at 2009-11-23 14:07 UTC, checks and notifications enabled.
 std::string log_host(const std::string &host, const std::string &status,

@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "parser_input.h"
+#include "status_feed.h"
 
 namespace {
 
 void parse(const std::string &text, parsed_status *result, bool through_pipe = false) {
   parse_text(parse_status_log, text, result, through_pipe);
-}
-
-std::string join(const std::vector<std::string> &fields) {
-  std::string line;
-  for (size_t i = 0; i < fields.size(); i++) line += (i ? ";" : "") + fields[i];
-  return line;
 }
 
 // A host record of 21 fields, each field 0..20 holding a distinct value.
@@ -36,8 +31,6 @@ std::vector<std::string> service_fields() {
           "0.25",           "1.5",  "2024", "2025",    "7.5",     "2",    "2028",
           "x",              "2030", "HTTP WARNING: slow"};
 }
-
-std::string text_of(const char *text) { return text == nullptr ? "(null)" : text; }
 
 TEST(split_fields, cuts_at_separators_up_to_32_fields) {
   struct {
@@ -72,7 +65,7 @@ TEST(split_fields, cuts_at_separators_up_to_32_fields) {
 
 TEST(status_log, host_record_fills_its_columns) {
   parsed_status result;
-  parse(join(host_fields()) + "\n", &result);
+  parse(join_fields(host_fields()) + "\n", &result);
   ASSERT_EQ(1, result.count);
   const stats_entry &e = result.entries[0];
   EXPECT_EQ(entry_host, e.type);
@@ -109,7 +102,7 @@ TEST(status_log, host_record_fills_its_columns) {
 
 TEST(status_log, service_record_fills_its_columns) {
   parsed_status result;
-  parse(join(service_fields()) + "\n", &result);
+  parse(join_fields(service_fields()) + "\n", &result);
   ASSERT_EQ(1, result.count);
   const stats_entry &e = result.entries[0];
   EXPECT_EQ(entry_service, e.type);
@@ -166,7 +159,7 @@ TEST(status_log, header_names_the_record_and_its_time) {
     std::vector<std::string> fields = host_fields();
     fields[0] = c.header;
     parsed_status result;
-    parse(join(fields) + "\n", &result);
+    parse(join_fields(fields) + "\n", &result);
     ASSERT_NE(nullptr, result.entries);
     ASSERT_EQ(c.accepted ? 1 : 0, result.count);
     if (c.accepted) {
@@ -191,9 +184,9 @@ TEST(status_log, field_counts_and_semicolons_in_the_output) {
     fields.back() = "out";
     if (c.extra < 0) fields.pop_back();
     for (int i = 1; i <= c.extra; i++) fields.push_back(std::to_string(i));
-    SCOPED_TRACE(join(fields));
+    SCOPED_TRACE(join_fields(fields));
     parsed_status result;
-    parse(join(fields) + "\n", &result);
+    parse(join_fields(fields) + "\n", &result);
     if (c.output == nullptr) {
       EXPECT_EQ(0, result.count);
       continue;
@@ -221,7 +214,7 @@ TEST(status_log, status_texts_are_compared_whole_and_by_case) {
     service[3] = c.text;
     service[14] = c.text;
     parsed_status result;
-    parse(join(host) + "\n" + join(service) + "\n", &result);
+    parse(join_fields(host) + "\n" + join_fields(service) + "\n", &result);
     ASSERT_EQ(2, result.count);
     EXPECT_EQ(c.host_state, result.entries[0].current_state);
     EXPECT_EQ(c.service_state, result.entries[1].current_state);
@@ -243,7 +236,7 @@ TEST(status_log, state_type_and_check_type_words) {
     service[5] = c.text;
     service[8] = c.text;
     parsed_status result;
-    parse(join(service) + "\n", &result);
+    parse(join_fields(service) + "\n", &result);
     ASSERT_EQ(1, result.count);
     EXPECT_EQ(c.state_type, result.entries[0].state_type);
     EXPECT_EQ(c.check_type, result.entries[0].check_type);
@@ -270,7 +263,7 @@ TEST(status_log, eight_bit_and_int_as_double_conversions) {
     host[10] = c.text;
     host[17] = c.text;
     parsed_status result;
-    parse(join(host) + "\n", &result);
+    parse(join_fields(host) + "\n", &result);
     ASSERT_EQ(1, result.count);
     const stats_entry &e = result.entries[0];
     EXPECT_EQ(c.eight_bit, e.problem_has_been_acknowledged);
@@ -286,7 +279,7 @@ TEST(status_log, blanks_and_carriage_returns_stay_in_fields) {
   service[1] = " web1 ";
   service[31] = "OK - fine \r";
   parsed_status result;
-  parse(join(service) + "\n", &result);
+  parse(join_fields(service) + "\n", &result);
   ASSERT_EQ(1, result.count);
   EXPECT_STREQ(" web1 ", result.entries[0].host_name);
   EXPECT_STREQ("OK - fine \r", result.entries[0].plugin_output);
@@ -301,11 +294,11 @@ TEST(status_log, null_array_only_without_data_lines) {
   } cases[] = {
       {"", false},
       {"# one\n#two\n", false},
-      {"#" + join(host_fields()) + "\n", false},
+      {"#" + join_fields(host_fields()) + "\n", false},
       {"\n", true},
       {" # not a comment\n", true},
       {"[1] PROGRAM;1;2\n", true},
-      {"# x\n" + join(short_host) + "\n", true},
+      {"# x\n" + join_fields(short_host) + "\n", true},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.text);
@@ -326,7 +319,7 @@ TEST(status_log, skipped_lines_between_records_keep_file_order) {
     for (int i = 0; i < 500; i++) {
       std::vector<std::string> fields = i % 2 ? service_fields() : host_fields();
       fields[1] = "h" + std::to_string(i);
-      text += join(fields) + "\n";
+      text += join_fields(fields) + "\n";
       if (i % 3 == 0) text += "[1] PROGRAM;0;1\n\n";
     }
     parsed_status result;

@@ -4,7 +4,6 @@
 // Nagios does not write. Each case pairs snapshots with the exact output in
 // expected/.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -13,12 +12,6 @@
 #include "status_feed.h"
 
 namespace {
-
-std::string icinga2_file(const std::string &name) {
-  std::string path = std::string(SENTREL_FIXTURES "/icinga2/") + name;
-  EXPECT_EQ(0, access(path.c_str(), R_OK)) << path;
-  return read_file(path);
-}
 
 TEST(icinga2, each_case_prints_exactly_its_expected_lines) {
   const std::vector<std::string> sequence = {"status-all-ok.dat", "status-comments.dat",
@@ -41,9 +34,9 @@ TEST(icinga2, each_case_prints_exactly_its_expected_lines) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.expected);
     std::vector<std::string> snapshots;
-    for (const std::string &file : c.files) snapshots.push_back(icinga2_file(file));
+    for (const std::string &file : c.files) snapshots.push_back(fixture("icinga2/" + file));
     program_result result = watch_snapshots(c.options, snapshots);
-    EXPECT_EQ(icinga2_file(std::string("expected/") + c.expected), result.out);
+    EXPECT_EQ(fixture(std::string("icinga2/expected/") + c.expected), result.out);
     EXPECT_EQ(std::string::npos, result.out.find("???"));
     EXPECT_EQ(std::string::npos, result.out.find("1970/"));
     EXPECT_EQ("", result.err);

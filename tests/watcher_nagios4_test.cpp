@@ -13,10 +13,6 @@
 
 namespace {
 
-std::string fixture(const char *name) {
-  return read_file(std::string(SENTREL_FIXTURES "/nagios4/") + name);
-}
-
 const char edge_switch_down[] =
     "2026/12/08 16:49 CRIT edge-sw1 , CRITICAL - Host Unreachable (127.0.0.1)\n";
 const char lab_pc_unreachable[] =
@@ -81,7 +77,7 @@ TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
            https_warning},
   };
   for (const auto &c : cases) {
-    program_result result = watch_snapshots({"-1"}, {fixture(c.file), fixture(c.file)});
+    program_result result = watch_snapshots({"-1"}, {fixture(std::string("nagios4/") + c.file), fixture(std::string("nagios4/") + c.file)});
     EXPECT_EQ(c.expected, result.out) << c.file;
     EXPECT_EQ("", result.err) << c.file;
   }
@@ -122,8 +118,9 @@ TEST(nagios4_later_polls, report_what_changed_between_files) {
       "+0000/GMT.\n";
   for (const char *changes : {"-h", "-H"}) {
     program_result result = watch_snapshots(
-        {"-1", changes}, {fixture("status-all-ok.dat"), fixture("status-host-down.dat"),
-                          fixture("status-acks-downtime.dat"), fixture("status-all-ok.dat")});
+        {"-1", changes},
+        {fixture("nagios4/status-all-ok.dat"), fixture("nagios4/status-host-down.dat"),
+         fixture("nagios4/status-acks-downtime.dat"), fixture("nagios4/status-all-ok.dat")});
     EXPECT_EQ(expected, result.out) << changes;
     EXPECT_EQ("", result.err) << changes;
   }
@@ -132,7 +129,7 @@ TEST(nagios4_later_polls, report_what_changed_between_files) {
 TEST(nagios4_later_polls, a_host_with_comments_that_stays_down_is_reported_once) {
   // db1, the file's first host, has a comment and a downtime scheduled for
   // later; their blocks end the file, where each poll's last lookup ends.
-  std::string up = fixture("status-acks-downtime.dat");
+  std::string up = fixture("nagios4/status-acks-downtime.dat");
   std::string down = with_first_host(
       up, {{"current_state", "1"}, {"plugin_output", "CRITICAL - Host Unreachable (127.0.0.1)"}});
   program_result result = watch_snapshots({"-1"}, {down, down, down, up});
@@ -156,8 +153,8 @@ TEST(nagios4_tcp, socat_serving_the_file_like_the_inetd_service) {
   // The watcher's connections are refused, silently, until socat listens.
   running_program watcher = start_program(
       {SENTREL_BINARY, "-1", "-i", "0", "-F", "127.0.0.1:" + std::to_string(port)}, {"TZ=UTC"});
-  feed_snapshot(feed, watcher, fixture("status-odd-outputs.dat"));
-  feed_snapshot(feed, watcher, fixture("status-host-down.dat"));
+  feed_snapshot(feed, watcher, fixture("nagios4/status-odd-outputs.dat"));
+  feed_snapshot(feed, watcher, fixture("nagios4/status-host-down.dat"));
   int held = await_next_poll(feed, watcher);
   program_result result = stop_program(watcher, SIGTERM);
   close(held);
