@@ -2,7 +2,6 @@
 // socketpairs, files, and a TCP connection reset by its peer.
 #include "input/buffered_reader.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -24,6 +23,7 @@
 #include "run_in_child.h"
 #include "run_program.h"
 #include "sanitizers.h"
+#include "status_feed.h"
 
 namespace {
 
@@ -228,32 +228,19 @@ TEST(buffered_reader, nonblocking_descriptor_is_read_again_until_data_comes) {
 }
 
 // A TCP connection on loopback whose peer resets it after sending `data`.
-int reset_connection(const std::string &data) {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  EXPECT_EQ(0, bind(listener, reinterpret_cast<sockaddr *>(&address), length));
-  EXPECT_EQ(0, listen(listener, 1));
-  getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+int connection_reset_after(const std::string &data) {
+  tcp_peer listener = open_tcp_peer();
+  sockaddr_in address = loopback_address(listener.port);
   int client = socket(AF_INET, SOCK_STREAM, 0);
-  EXPECT_EQ(0, connect(client, reinterpret_cast<sockaddr *>(&address), length));
-  int server = accept(listener, nullptr, nullptr);
-  close(listener);
-  EXPECT_EQ(static_cast<ssize_t>(data.size()), send(server, data.data(), data.size(), 0));
-  // Unread data on close, or a zero linger, makes the kernel send a reset.
-  char unread = 'x';
-  send(client, &unread, 1, 0);
-  usleep(10000);
-  linger abort_close = {1, 0};
-  setsockopt(server, SOL_SOCKET, SO_LINGER, &abort_close, sizeof abort_close);
-  close(server);
+  EXPECT_EQ(0, connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address));
+  int server = accept(listener.fd, nullptr, nullptr);
+  close_tcp_peer(&listener);
+  reset_connection(server, data);
   return client;
 }
 
 TEST(buffered_reader, connection_reset_ends_the_process) {
-  int client = reset_connection("hoststatus {\n\thost_name=db1\n");
+  int client = connection_reset_after("hoststatus {\n\thost_name=db1\n");
   child_result result = run_in_child([client] {
     buffered_reader reader(client, 4096);
     while (char *line = reader.read_line()) {
@@ -263,7 +250,8 @@ TEST(buffered_reader, connection_reset_ends_the_process) {
   });
   close(client);
   EXPECT_EQ(1, result.exit_status);
-  EXPECT_EQ("buffered_reader::read_into_buffer: read failed (Connection reset by peer)\n",
+  EXPECT_EQ("buffered_reader::read_into_buffer: read failed (" + std::string(strerror(ECONNRESET)) +
+                ")\n",
             result.err);
 }
 

@@ -84,28 +84,41 @@ bool feed_snapshot(const fifo_feed &feed, const running_program &program,
 
 void restore_fifo(const fifo_feed &feed) { make_fifo_at(feed.path); }
 
-tcp_peer open_tcp_peer(uint16_t port) {
-  signal(SIGPIPE, SIG_IGN);
-  tcp_peer peer;
-  peer.listen_fd = socket(AF_INET, SOCK_STREAM, 0);
-  int on = 1;
-  setsockopt(peer.listen_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+sockaddr_in loopback_address(uint16_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
-  if (bind(peer.listen_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      listen(peer.listen_fd, 8) != 0)
-    ADD_FAILURE() << "cannot listen on 127.0.0.1:" << port << ": " << strerror(errno);
+  return address;
+}
+
+tcp_peer bind_tcp_peer(uint16_t port, bool listening) {
+  signal(SIGPIPE, SIG_IGN);
+  tcp_peer peer;
+  peer.fd = socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;
+  setsockopt(peer.fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address = loopback_address(port);
+  if (bind(peer.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      (listening && listen(peer.fd, 8) != 0)) {
+    close(peer.fd);
+    return tcp_peer{};
+  }
   socklen_t length = sizeof address;
-  getsockname(peer.listen_fd, reinterpret_cast<sockaddr *>(&address), &length);
+  getsockname(peer.fd, reinterpret_cast<sockaddr *>(&address), &length);
   peer.port = ntohs(address.sin_port);
   return peer;
 }
 
+tcp_peer open_tcp_peer(uint16_t port) {
+  tcp_peer peer = bind_tcp_peer(port, true);
+  if (peer.fd < 0) ADD_FAILURE() << "cannot listen on 127.0.0.1:" << port << ": " << strerror(errno);
+  return peer;
+}
+
 void close_tcp_peer(tcp_peer *peer) {
-  close(peer->listen_fd);
-  peer->listen_fd = -1;
+  close(peer->fd);
+  peer->fd = -1;
 }
 
 const char unknown_ephemeral_range[] =
@@ -116,14 +129,9 @@ uint16_t free_port_outside_ephemeral_range() {
   if (range.empty()) return 0;
   int lowest_ephemeral = atoi(range.c_str());
   for (int port = lowest_ephemeral - 1 - getpid() % 4000; port > 1024; port--) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    bool free = bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    close(fd);
-    if (free) return static_cast<uint16_t>(port);
+    tcp_peer bound = bind_tcp_peer(static_cast<uint16_t>(port), false);
+    close_tcp_peer(&bound);
+    if (bound.port != 0) return bound.port;
   }
   ADD_FAILURE() << "no free port below " << lowest_ephemeral;
   return 0;
@@ -132,8 +140,8 @@ uint16_t free_port_outside_ephemeral_range() {
 int accept_connection(const tcp_peer &peer, const running_program &program) {
   time_t deadline = time(nullptr) + wait_limit_seconds;
   while (time(nullptr) < deadline) {
-    pollfd ready = {peer.listen_fd, POLLIN, 0};
-    if (poll(&ready, 1, 10) > 0) return accept(peer.listen_fd, nullptr, nullptr);
+    pollfd ready = {peer.fd, POLLIN, 0};
+    if (poll(&ready, 1, 10) > 0) return accept(peer.fd, nullptr, nullptr);
     if (!program_is_running(program)) return -1;
   }
   ADD_FAILURE() << "sentrel never connected to port " << peer.port;

@@ -5,6 +5,8 @@
 #ifndef SENTREL_TESTS_STATUS_FEED_H
 #define SENTREL_TESTS_STATUS_FEED_H
 
+#include <netinet/in.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -38,13 +40,20 @@ void restore_fifo(const fifo_feed &feed);
 // then ended and flushed its output. -1 when the program ended first.
 int await_next_poll(const fifo_feed &feed, const running_program &program);
 
-// A listening TCP socket on 127.0.0.1.
+// The socket address of 127.0.0.1:`port`.
+sockaddr_in loopback_address(uint16_t port);
+
+// A TCP socket bound to 127.0.0.1, listening or not.
 struct tcp_peer {
-  int listen_fd = -1;
+  int fd = -1;
   uint16_t port = 0;
 };
 
-// Listens on `port` (0: any free port).
+// Binds to `port` (0: any free port) and, if `listening`, listens there;
+// fd -1 and port 0 when that cannot be done.
+tcp_peer bind_tcp_peer(uint16_t port, bool listening);
+
+// A listening peer on `port` (0: any free port); the test fails without one.
 tcp_peer open_tcp_peer(uint16_t port = 0);
 void close_tcp_peer(tcp_peer *peer);
 

@@ -12,39 +12,17 @@
 #include <vector>
 
 #include "run_program.h"
+#include "status_feed.h"
 
 namespace {
 
-// A socket bound to 127.0.0.1 on `port` (0: any free one), listening or not.
-struct loopback_socket {
-  int fd = -1;
-  uint16_t port = 0;
-  bool bound = false;
-
-  loopback_socket(uint16_t wanted_port, bool listening) {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(wanted_port);
-    bound = bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-            (!listening || listen(fd, 4) == 0);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    port = ntohs(address.sin_port);
-  }
-  ~loopback_socket() { close(fd); }
-
-  // Whether a connection is waiting to be accepted; takes it if so.
-  bool accepts_one() {
-    int peer = accept(fd, nullptr, nullptr);
-    if (peer < 0) return false;
-    close(peer);
-    return true;
-  }
-};
+// Whether a connection is waiting to be accepted; takes it if so.
+bool accepts_one(const tcp_peer &server) {
+  int connection = accept(server.fd, nullptr, nullptr);
+  if (connection < 0) return false;
+  close(connection);
+  return true;
+}
 
 TEST(status_source, port_text_reads_like_atoi_cut_to_16_bits) {
   struct {
@@ -59,8 +37,7 @@ TEST(status_source, port_text_reads_like_atoi_cut_to_16_bits) {
 }
 
 TEST(status_source, connects_to_the_port_the_text_names) {
-  loopback_socket server(0, true);
-  ASSERT_TRUE(server.bound);
+  tcp_peer server = open_tcp_peer();
   std::string port = std::to_string(server.port);
   std::string wrapped = std::to_string(server.port + 65536);
   const std::vector<std::string> sources = {
@@ -74,23 +51,25 @@ TEST(status_source, connects_to_the_port_the_text_names) {
     socklen_t length = sizeof keep_alive;
     getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keep_alive, &length);
     EXPECT_EQ(1, keep_alive) << source;
-    EXPECT_TRUE(server.accepts_one()) << source;
+    EXPECT_TRUE(accepts_one(server)) << source;
     close(fd);
   }
+  close_tcp_peer(&server);
 }
 
 TEST(status_source, bare_host_name_uses_port_33333) {
-  loopback_socket server(33333, true);
-  if (!server.bound) GTEST_SKIP() << "port 33333 is taken on this machine";
+  tcp_peer server = bind_tcp_peer(33333, true);
+  if (server.fd < 0) GTEST_SKIP() << "port 33333 is taken on this machine";
   int32_t fd = connect_to_host("127.0.0.1");
-  ASSERT_GE(fd, 0);
-  EXPECT_TRUE(server.accepts_one());
+  EXPECT_GE(fd, 0);
+  EXPECT_TRUE(accepts_one(server));
   close(fd);
+  close_tcp_peer(&server);
 }
 
 TEST(status_source, refused_connection_and_missing_file_give_minus_one) {
-  loopback_socket closed_port(0, false);  // bound, so nobody else listens there
-  ASSERT_TRUE(closed_port.bound);
+  tcp_peer closed_port = bind_tcp_peer(0, false);  // bound, so nobody else listens there
+  ASSERT_GE(closed_port.fd, 0);
   std::string dir = make_temp_dir();
   struct {
     const char *name;
@@ -105,26 +84,24 @@ TEST(status_source, refused_connection_and_missing_file_give_minus_one) {
       {"host text as a file name", "127.0.0.1:80", true},
   };
   for (const auto &c : cases) EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file)) << c.name;
+  close_tcp_peer(&closed_port);
 }
 
 TEST(status_source, socket_connected_to_itself_is_told_apart) {
   // What the kernel does when it picks the absent service's own port for the
   // watcher's side: bound to the port it connects to, the socket meets itself.
-  loopback_socket self(0, false);
-  ASSERT_TRUE(self.bound);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(self.port);
-  ASSERT_EQ(0, connect(self.fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
+  tcp_peer self = bind_tcp_peer(0, false);
+  sockaddr_in address = loopback_address(self.port);
+  EXPECT_EQ(0, connect(self.fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
   EXPECT_TRUE(connected_to_itself(self.fd));
+  close_tcp_peer(&self);
 
-  loopback_socket server(0, true);
-  ASSERT_TRUE(server.bound);
+  tcp_peer server = open_tcp_peer();
   int32_t client = open_status_source(("127.0.0.1:" + std::to_string(server.port)).c_str(), false);
-  ASSERT_GE(client, 0);
+  EXPECT_GE(client, 0);
   EXPECT_FALSE(connected_to_itself(client));
   close(client);
+  close_tcp_peer(&server);
 }
 
 TEST(status_source, file_opens_read_only) {
