@@ -173,13 +173,15 @@ void reset_connection(int connection, const std::string &sent_first) {
   close(connection);
 }
 
+size_t output_size(const running_program &program) {
+  struct stat status;
+  return stat(program.out_path.c_str(), &status) == 0 ? static_cast<size_t>(status.st_size) : 0;
+}
+
 bool wait_for_output_beyond(const running_program &program, size_t size) {
   time_t deadline = time(nullptr) + wait_limit_seconds;
   while (time(nullptr) < deadline) {
-    struct stat status;
-    if (stat(program.out_path.c_str(), &status) == 0 &&
-        static_cast<size_t>(status.st_size) > size)
-      return true;
+    if (output_size(program) > size) return true;
     if (!program_is_running(program)) return false;
     usleep(1000);
   }

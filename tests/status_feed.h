@@ -79,6 +79,9 @@ size_t serve_snapshot(int connection, const std::string &snapshot,
 // Sends `sent_first`, then resets the connection instead of closing it.
 void reset_connection(int connection, const std::string &sent_first);
 
+// How many bytes the program has written to its standard output so far.
+size_t output_size(const running_program &program);
+
 // Waits until the program's standard output holds more than `size` bytes;
 // false when it ended first.
 bool wait_for_output_beyond(const running_program &program, size_t size);
