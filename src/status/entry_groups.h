@@ -21,10 +21,8 @@ enum class group_key {
 // most slots of other keys without reading their entries, and a group of one
 // entry, the usual case, is answered from the slot alone.
 struct group_slot {
-  uint32_t tag = 0;
-  int32_t group = -1;  // -1 for a free slot
-  int32_t first = 0;   // the group's first entry index
-  int32_t size = 0;    // its number of entries
+  uint32_t tag = 0;  // high bits of the hash; the lowest bit set for a group of more than one
+  int32_t first = -1;  // the group's first entry index; -1 for a free slot
 };
 
 struct entry_groups {
@@ -33,9 +31,10 @@ struct entry_groups {
   std::vector<group_slot> slots;
   std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
   std::vector<int32_t> members;  // entry indices, group after group
+  std::vector<int32_t> group_of;  // each entry's group number, -1 when not included
   // Working space of the build, kept with the rest so that a later build
   // into the same groups reuses all of their memory.
-  std::vector<int32_t> included, group_of;
+  std::vector<int32_t> included;
 };
 
 // Empties the groups, keeping their memory for the next build.

@@ -146,14 +146,14 @@ void warm_lookups_ahead(const stats_array &current, int32_t index, const stats_a
   if (index + 24 < current.count) __builtin_prefetch(&home_slot(groups, hashes[index + 24]));
   if (index + 12 < current.count) {
     const group_slot &slot = home_slot(groups, hashes[index + 12]);
-    if (slot.group >= 0) {
+    if (slot.first >= 0) {
       __builtin_prefetch(&previous.entries[slot.first].host_name);
       __builtin_prefetch(&previous.entries[slot.first].state_type);
     }
   }
   if (index + 6 < current.count) {
     const group_slot &slot = home_slot(groups, hashes[index + 6]);
-    if (slot.group >= 0) {
+    if (slot.first >= 0) {
       __builtin_prefetch(previous.entries[slot.first].host_name);
       __builtin_prefetch(previous.entries[slot.first].service_description);
     }
