@@ -21,7 +21,7 @@ enum class group_key {
 // most slots of other keys without reading their entries, and a group of one
 // entry, the usual case, is answered from the slot alone.
 struct group_slot {
-  uint32_t tag = 0;  // high bits of the hash; the lowest bit set for a group of more than one
+  uint32_t tag = 0;    // high hash bits; the lowest bit marks a group of more than one
   int32_t first = -1;  // the group's first entry index; -1 for a free slot
 };
 
