@@ -25,26 +25,59 @@ uint64_t hash_text(uint64_t hash, const char *text) {
   return mix(mix(hash, tail), length);
 }
 
-bool same_key(group_key key, const stats_entry &entry, const char *host, const char *service) {
-  if (!same_text(entry.host_name, host)) return false;
-  return key == group_key::host_name || same_text(entry.service_description, service);
-}
-
-// The slot that holds the group of (host, service), or the free slot where
-// it would go. The table is never more than half full, so a free slot exists.
 const uint32_t shared_group = 1;
 
 uint32_t tag_of(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) & ~shared_group; }
 
-size_t probe(const entry_groups &groups, const stats_entry *entries, uint64_t hash,
-             const char *host, const char *service) {
+void append_name(std::vector<char> *names, const char *name) {
+  names->push_back(name != nullptr);
+  if (name != nullptr) names->insert(names->end(), name, name + strlen(name) + 1);
+}
+
+// Appends the record of a new group and returns where it starts.
+size_t append_record(entry_groups *groups, int32_t group, const stats_entry &entry) {
+  size_t at = groups->names.size();
+  char number[sizeof group];
+  memcpy(number, &group, sizeof group);
+  groups->names.insert(groups->names.end(), number, number + sizeof group);
+  append_name(&groups->names, entry.host_name);
+  if (groups->key == group_key::identity) append_name(&groups->names, entry.service_description);
+  return at;
+}
+
+int32_t record_group(const entry_groups &groups, size_t record) {
+  int32_t group;
+  memcpy(&group, groups.names.data() + record, sizeof group);
+  return group;
+}
+
+// Whether the name at `*at` equals `name`; moves `*at` past it.
+bool same_name(const char **at, const char *name) {
+  bool present = **at != 0;
+  (*at)++;
+  if (!present) return name == nullptr;
+  const char *copy = *at;
+  *at += strlen(copy) + 1;
+  return name != nullptr && strcmp(copy, name) == 0;
+}
+
+bool record_matches(const entry_groups &groups, size_t record, const char *host,
+                    const char *service) {
+  const char *at = groups.names.data() + record + sizeof(int32_t);
+  if (!same_name(&at, host)) return false;
+  return groups.key == group_key::host_name || same_name(&at, service);
+}
+
+// The slot that holds the group of (host, service), or the free slot where
+// it would go. The table is never more than half full, so a free slot exists.
+size_t probe(const entry_groups &groups, uint64_t hash, const char *host, const char *service) {
   size_t mask = groups.slots.size() - 1;
   uint32_t tag = tag_of(hash);
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const group_slot &candidate = groups.slots[slot];
     if (candidate.first < 0) return slot;
     if ((candidate.tag & ~shared_group) == tag &&
-        same_key(groups.key, entries[candidate.first], host, service))
+        record_matches(groups, candidate.record, host, service))
       return slot;
   }
 }
@@ -63,6 +96,7 @@ void clear_entry_groups(entry_groups *groups) {
        {&groups->starts, &groups->members, &groups->included, &groups->group_of})
     part->clear();
   groups->slots.clear();
+  groups->names.clear();
 }
 
 void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
@@ -92,10 +126,9 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
     uint64_t hash = hashes != nullptr
                         ? hashes[i]
                         : hash_of_names(key, entry.host_name, entry.service_description);
-    group_slot &slot =
-        groups->slots[probe(*groups, entries, hash, entry.host_name, entry.service_description)];
+    group_slot &slot = groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];
     if (slot.first < 0) {
-      slot = {tag_of(hash), i};
+      slot = {tag_of(hash), i, append_record(groups, group_count, entry)};
       groups->group_of[static_cast<size_t>(i)] = group_count++;
     } else {
       slot.tag |= shared_group;
@@ -121,18 +154,18 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
   starts[0] = 0;
 }
 
-index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
-                            uint64_t hash, const char *host, const char *service) {
+index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
+                            const char *service) {
   index_span span;
   if (groups.members.empty()) return span;
-  const group_slot &slot = groups.slots[probe(groups, entries, hash, host, service)];
+  const group_slot &slot = groups.slots[probe(groups, hash, host, service)];
   if (slot.first < 0) return span;
   if (!(slot.tag & shared_group)) {
     span.begin = &slot.first;
     span.end = span.begin + 1;
     return span;
   }
-  size_t group = static_cast<size_t>(groups.group_of[static_cast<size_t>(slot.first)]);
+  size_t group = static_cast<size_t>(record_group(groups, slot.record));
   span.begin = groups.members.data() + groups.starts[group];
   span.end = groups.members.data() + groups.starts[group + 1];
   return span;

@@ -69,7 +69,7 @@ bool host_is_down(stats_array *array, const stats_entry *judged) {
                        nullptr, &array->down_hosts);
   uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
   index_span down =
-      find_entry_group(array->down_hosts, array->entries, hash, judged->host_name, nullptr);
+      find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
   return down.begin != down.end;
 }
 
@@ -125,7 +125,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
     if (!array->by_identity.built)
       build_entry_groups(array->entries, count, group_key::identity, any_entry, hashes,
                          &array->by_identity);
-    index_span same = find_entry_group(array->by_identity, array->entries, hash, host, service);
+    index_span same = find_entry_group(array->by_identity, hash, host, service);
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
@@ -141,21 +141,14 @@ void warm_lookups_ahead(const stats_array &current, int32_t index, const stats_a
   const uint64_t *hashes = identity_hashes_of(current);
   if (hashes == nullptr || !previous.by_identity.built) return;
   const entry_groups &groups = previous.by_identity;
-  // First the slot, then the entry it names (its names and its states),
-  // then the texts of its names.
+  // First the slot, then the group's names and the states of its entry.
   if (index + 24 < current.count) __builtin_prefetch(&home_slot(groups, hashes[index + 24]));
   if (index + 12 < current.count) {
     const group_slot &slot = home_slot(groups, hashes[index + 12]);
     if (slot.first >= 0) {
-      __builtin_prefetch(&previous.entries[slot.first].host_name);
+      __builtin_prefetch(groups.names.data() + slot.record);
+      __builtin_prefetch(&previous.entries[slot.first].current_state);
       __builtin_prefetch(&previous.entries[slot.first].state_type);
-    }
-  }
-  if (index + 6 < current.count) {
-    const group_slot &slot = home_slot(groups, hashes[index + 6]);
-    if (slot.first >= 0) {
-      __builtin_prefetch(previous.entries[slot.first].host_name);
-      __builtin_prefetch(previous.entries[slot.first].service_description);
     }
   }
 }
