@@ -151,16 +151,6 @@ const record_kind *kind_of_header(const char *header) {
   return nullptr;
 }
 
-// The eight bytes at `text` as a number, the first in the lowest byte,
-// whatever the machine's byte order.
-uint64_t little_endian_word(const char *text) {
-  unsigned char bytes[8];
-  memcpy(bytes, text, 8);
-  uint64_t word = 0;
-  for (int i = 7; i >= 0; i--) word = word << 8 | bytes[i];
-  return word;
-}
-
 // The high bit of each byte of `word` that is a `;`, and no other bit.
 uint64_t separators_in(uint64_t word) {
   const uint64_t low_bits = UINT64_C(0x7f7f7f7f7f7f7f7f);

@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // The decimal prefix as a 64-bit value, saturated at the 64-bit limits.
 inline int64_t text_to_long(const char *text);
@@ -24,6 +25,16 @@ inline double text_to_double(const char *text);
 // text_to_double for any text: white space, signs, exponents, hexadecimal,
 // NaN and infinities.
 double text_to_double_in_full(const char *text);
+
+// The eight bytes at `text` as a number, the first in the lowest byte,
+// whatever the machine's byte order: for scanning text a word at a time.
+inline uint64_t little_endian_word(const char *text) {
+  unsigned char bytes[8];
+  memcpy(bytes, text, 8);
+  uint64_t word = 0;
+  for (int i = 7; i >= 0; i--) word = word << 8 | bytes[i];
+  return word;
+}
 
 // The low 32 bits of `value` as a signed number, without overflow.
 inline int32_t low_32_bits(int64_t value) {
