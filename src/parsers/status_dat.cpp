@@ -98,7 +98,7 @@ void end_block(dat_parse *parse) {
     entry->current_state = 2;
   entry->type = parse->block_kind;
   parse->array->count++;
-  note_identity(parse->array);
+  note_entry(parse->array);
   parse->block_kind = block_other;
 }
 

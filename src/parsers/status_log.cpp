@@ -249,7 +249,7 @@ void handle_line(char *line, log_parse *parse) {
   if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
   parse->array->count++;
-  note_identity(parse->array);
+  note_entry(parse->array);
 }
 
 }  // namespace
