@@ -50,7 +50,7 @@ void buffered_reader::garbage_collect() {
 
 int32_t buffered_reader::read_into_buffer() {
   garbage_collect();
-  size_t size = static_cast<size_t>(bytes_held) + static_cast<size_t>(block_size) + 1;
+  size_t size = static_cast<size_t>(bytes_held) + static_cast<size_t>(block_size) + tail_size;
   char *resized = static_cast<char *>(realloc(buffer, size));
   if (resized == nullptr) realloc_failed();
   buffer = resized;
@@ -62,7 +62,7 @@ int32_t buffered_reader::read_into_buffer() {
   if (n < 0) read_failed();
 
   bytes_held += n;
-  buffer[bytes_held] = '\0';
+  memset(buffer + bytes_held, 0, tail_size);
   return static_cast<int32_t>(n);
 }
 

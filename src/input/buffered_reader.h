@@ -5,6 +5,7 @@
 #ifndef SENTREL_INPUT_BUFFERED_READER_H
 #define SENTREL_INPUT_BUFFERED_READER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -25,6 +26,7 @@ class buffered_reader {
   // The same line as read_line, but in the reader's own buffer, its line
   // feed overwritten by a NUL: writable, and valid only until the next call.
   // Null once the data has ended. Spares the parsers a copy of every line.
+  // The eight bytes from any byte up to the line's NUL can be read.
   inline char *read_line_in_place();
 
   // Reads one block behind the held data; returns the byte count, 0 at the
@@ -46,6 +48,10 @@ class buffered_reader {
     read_pos = end + 1;
     return line;
   }
+
+  // Zero bytes kept behind the data: the NUL that ends the last line, and
+  // room for a parser to read a line eight bytes at a time past its end.
+  static constexpr size_t tail_size = 8;
 
   // Public so that tests can check the buffer discipline.
   int32_t fd;

@@ -98,7 +98,7 @@ void end_block(dat_parse *parse) {
     entry->current_state = 2;
   entry->type = parse->block_kind;
   parse->array->count++;
-  note_identity(parse->array);
+  note_entry(parse->array);
   parse->block_kind = block_other;
 }
 
@@ -107,10 +107,16 @@ void end_block(dat_parse *parse) {
 const status_key *expected_row(dat_parse *parse, const char *key) {
   const status_key *row = *expected_slot(parse);
   if (row == nullptr) return nullptr;
-  // Byte by byte: keys are short, and a line that ends early stops at its NUL.
-  size_t same = 0;
-  while (same < row->length && key[same] == row->key[same]) same++;
-  return same == row->length && key[same] == '=' ? row : nullptr;
+  // A word at a time. A word that matched holds no NUL, so each word read
+  // starts at or before the line's end, and the reader lets eight bytes be
+  // read from there.
+  size_t wanted = row->length + 1;
+  for (size_t at = 0; at < wanted; at += 8) {
+    uint64_t differs = little_endian_word(key + at) ^ row->key_line[at / 8];
+    if (at + 8 > wanted) differs &= (uint64_t{1} << (8 * (wanted - at))) - 1;
+    if (differs != 0) return nullptr;
+  }
+  return row;
 }
 
 void handle_line(dat_parse *parse, char *line) {

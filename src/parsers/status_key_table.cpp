@@ -104,6 +104,14 @@ constexpr bool table_is_sorted() {
 // Kept sorted, so that the table reads like the reference it is.
 static_assert(table_is_sorted(), "the key table is kept in byte-wise order");
 
+constexpr bool keys_fit_their_words() {
+  for (const status_key &row : status_key_table)
+    if (row.length > status_key::longest_key) return false;
+  return true;
+}
+
+static_assert(keys_fit_their_words(), "a key and its `=` fit four words");
+
 // Keys that today's writers put into host, service, comment and downtime
 // blocks and that the watcher has no use for. Reporting them would print
 // lines for every host and service on every poll.

@@ -10,12 +10,22 @@
 #include "status/entry_field.h"
 
 struct status_key {
+  static constexpr size_t longest_key = 31;
+
   const char *key;
   entry_field field;  // the field of the same name
   size_t length;      // of the key
+  // The key followed by `=`, eight bytes a word, the first byte lowest, the
+  // rest zero: a key line is compared with it a word at a time.
+  uint64_t key_line[4];
 
   constexpr status_key(const char *key, entry_field field)
-      : key(key), field(field), length(length_of(key)) {}
+      : key(key), field(field), length(length_of(key)), key_line{} {
+    for (size_t i = 0; i <= length && i < 32; i++) {
+      uint64_t byte = i < length ? static_cast<unsigned char>(key[i]) : uint64_t{'='};
+      key_line[i / 8] |= byte << (8 * (i % 8));
+    }
+  }
 
   static constexpr size_t length_of(const char *text) {
     size_t length = 0;
@@ -26,7 +36,7 @@ struct status_key {
 
 constexpr int32_t status_key_count = 77;
 
-// Sorted by byte-wise comparison of the keys.
+// Sorted by byte-wise comparison of the keys, none longer than longest_key.
 extern const status_key status_key_table[status_key_count];
 
 // The row for the `length` bytes at `key` (compared byte-wise, whole text),

@@ -25,21 +25,59 @@ uint64_t hash_text(uint64_t hash, const char *text) {
   return mix(mix(hash, tail), length);
 }
 
-bool same_key(group_key key, const stats_entry &entry, const char *host, const char *service) {
-  if (!same_text(entry.host_name, host)) return false;
-  return key == group_key::host_name || same_text(entry.service_description, service);
+const uint32_t shared_group = 1;
+
+uint32_t tag_of(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) & ~shared_group; }
+
+void append_name(std::vector<char> *names, const char *name) {
+  names->push_back(name != nullptr);
+  if (name != nullptr) names->insert(names->end(), name, name + strlen(name) + 1);
+}
+
+// Appends the record of a new group and returns where it starts.
+size_t append_record(entry_groups *groups, int32_t group, const stats_entry &entry) {
+  size_t at = groups->names.size();
+  char number[sizeof group];
+  memcpy(number, &group, sizeof group);
+  groups->names.insert(groups->names.end(), number, number + sizeof group);
+  append_name(&groups->names, entry.host_name);
+  if (groups->key == group_key::identity) append_name(&groups->names, entry.service_description);
+  return at;
+}
+
+int32_t record_group(const entry_groups &groups, size_t record) {
+  int32_t group;
+  memcpy(&group, groups.names.data() + record, sizeof group);
+  return group;
+}
+
+// Whether the name at `*at` equals `name`; moves `*at` past it.
+bool same_name(const char **at, const char *name) {
+  bool present = **at != 0;
+  (*at)++;
+  if (!present) return name == nullptr;
+  const char *copy = *at;
+  *at += strlen(copy) + 1;
+  return name != nullptr && strcmp(copy, name) == 0;
+}
+
+bool record_matches(const entry_groups &groups, size_t record, const char *host,
+                    const char *service) {
+  const char *at = groups.names.data() + record + sizeof(int32_t);
+  if (!same_name(&at, host)) return false;
+  return groups.key == group_key::host_name || same_name(&at, service);
 }
 
 // The slot that holds the group of (host, service), or the free slot where
 // it would go. The table is never more than half full, so a free slot exists.
-size_t probe(const entry_groups &groups, const stats_entry *entries, uint64_t hash,
-             const char *host, const char *service) {
+size_t probe(const entry_groups &groups, uint64_t hash, const char *host, const char *service) {
   size_t mask = groups.slots.size() - 1;
-  uint32_t tag = static_cast<uint32_t>(hash >> 32);
+  uint32_t tag = tag_of(hash);
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const group_slot &candidate = groups.slots[slot];
-    if (candidate.group < 0) return slot;
-    if (candidate.tag == tag && same_key(groups.key, entries[candidate.first], host, service))
+    if (candidate.first < 0) return slot;
+    if ((candidate.tag & ~shared_group) == tag &&
+        record_matches(groups, candidate.record, host, service))
       return slot;
   }
 }
@@ -58,6 +96,7 @@ void clear_entry_groups(entry_groups *groups) {
        {&groups->starts, &groups->members, &groups->included, &groups->group_of})
     part->clear();
   groups->slots.clear();
+  groups->names.clear();
 }
 
 void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
@@ -71,6 +110,7 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
   uint64_t size = 16;
   while (size < UINT64_C(2) * groups->included.size()) size *= 2;
   groups->slots.assign(static_cast<size_t>(size), group_slot{});
+  groups->group_of.assign(static_cast<size_t>(count > 0 ? count : 0), -1);
 
   // First pass: a group number for every included entry, in file order, so
   // that each group's members come out ascending.
@@ -86,11 +126,14 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
     uint64_t hash = hashes != nullptr
                         ? hashes[i]
                         : hash_of_names(key, entry.host_name, entry.service_description);
-    group_slot &slot =
-        groups->slots[probe(*groups, entries, hash, entry.host_name, entry.service_description)];
-    if (slot.group < 0) slot = {static_cast<uint32_t>(hash >> 32), group_count++, i, 0};
-    slot.size++;
-    groups->group_of.push_back(slot.group);
+    group_slot &slot = groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];
+    if (slot.first < 0) {
+      slot = {tag_of(hash), i, append_record(groups, group_count, entry)};
+      groups->group_of[static_cast<size_t>(i)] = group_count++;
+    } else {
+      slot.tag |= shared_group;
+      groups->group_of[static_cast<size_t>(i)] = groups->group_of[static_cast<size_t>(slot.first)];
+    }
   }
 
   // Second pass: lay the groups out one after another (a counting sort):
@@ -99,27 +142,31 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
   // moved back.
   std::vector<int32_t> &starts = groups->starts;
   starts.assign(static_cast<size_t>(group_count) + 1, 0);
-  for (int32_t group : groups->group_of) starts[static_cast<size_t>(group) + 1]++;
+  for (int32_t i : groups->included)
+    starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)]) + 1]++;
   for (size_t g = 1; g < starts.size(); g++) starts[g] += starts[g - 1];
   groups->members.resize(groups->included.size());
-  for (size_t k = 0; k < groups->included.size(); k++)
-    groups->members[static_cast<size_t>(starts[static_cast<size_t>(groups->group_of[k])]++)] =
-        groups->included[k];
+  for (int32_t i : groups->included) {
+    int32_t &start = starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)])];
+    groups->members[static_cast<size_t>(start++)] = i;
+  }
   for (size_t g = starts.size() - 1; g > 0; g--) starts[g] = starts[g - 1];
   starts[0] = 0;
 }
 
-index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
-                            uint64_t hash, const char *host, const char *service) {
+index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
+                            const char *service) {
   index_span span;
   if (groups.members.empty()) return span;
-  const group_slot &slot = groups.slots[probe(groups, entries, hash, host, service)];
-  if (slot.group < 0) return span;
-  if (slot.size == 1) {
+  const group_slot &slot = groups.slots[probe(groups, hash, host, service)];
+  if (slot.first < 0) return span;
+  if (!(slot.tag & shared_group)) {
     span.begin = &slot.first;
-  } else {
-    span.begin = groups.members.data() + groups.starts[static_cast<size_t>(slot.group)];
+    span.end = span.begin + 1;
+    return span;
   }
-  span.end = span.begin + slot.size;
+  size_t group = static_cast<size_t>(record_group(groups, slot.record));
+  span.begin = groups.members.data() + groups.starts[group];
+  span.end = groups.members.data() + groups.starts[group + 1];
   return span;
 }

@@ -18,13 +18,14 @@ enum class group_key {
 };
 
 // A slot of the hash table. The tag (part of the key's hash) passes over
-// most slots of other keys without reading their entries, and a group of one
-// entry, the usual case, is answered from the slot alone.
+// most slots of other keys, a key is compared with the group's own copy of
+// its names rather than with an entry, and a group of one entry, the usual
+// case, is answered from the slot alone: a lookup in a reordered file reads
+// a few compact places instead of the entries spread over the array.
 struct group_slot {
-  uint32_t tag = 0;
-  int32_t group = -1;  // -1 for a free slot
-  int32_t first = 0;   // the group's first entry index
-  int32_t size = 0;    // its number of entries
+  uint32_t tag = 0;     // high hash bits; the lowest bit marks a group of more than one
+  int32_t first = -1;   // the group's first entry index; -1 for a free slot
+  size_t record = 0;    // where the group's names are in `names`
 };
 
 struct entry_groups {
@@ -33,9 +34,14 @@ struct entry_groups {
   std::vector<group_slot> slots;
   std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
   std::vector<int32_t> members;  // entry indices, group after group
+  std::vector<int32_t> group_of;  // each entry's group number, -1 when not included
+  // Each group's number and names, one after another: the number, then
+  // each name as a byte saying whether it is present and, if so, its text
+  // with its NUL.
+  std::vector<char> names;
   // Working space of the build, kept with the rest so that a later build
   // into the same groups reuses all of their memory.
-  std::vector<int32_t> included, group_of;
+  std::vector<int32_t> included;
 };
 
 // Empties the groups, keeping their memory for the next build.
@@ -58,10 +64,9 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
                         entry_groups *groups);
 
 // The group of the entries named `host` (and `service`, for an identity
-// key), whose hash_of_names is `hash`, in the array the groups were built
-// from.
-index_span find_entry_group(const entry_groups &groups, const stats_entry *entries,
-                            uint64_t hash, const char *host, const char *service);
+// key), whose hash_of_names is `hash`.
+index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
+                            const char *service);
 
 // The slot where a key of this hash is looked for first: the place to ask
 // the memory for before the lookup itself.

@@ -14,9 +14,23 @@ struct spare_memory {
   stats_entry *entries = nullptr;
   int32_t allocated = 0;
   std::vector<uint64_t> identity_hashes;
+  std::vector<entry_state> states;
   entry_groups by_identity, down_hosts;
 };
 spare_memory spare;
+
+void swap_memory(stats_array *array) {
+  std::swap(array->identity_hashes, spare.identity_hashes);
+  std::swap(array->states, spare.states);
+  std::swap(array->by_identity, spare.by_identity);
+  std::swap(array->down_hosts, spare.down_hosts);
+}
+
+template <typename record>
+const record *recorded(const std::vector<record> &records, int32_t count) {
+  bool complete = count > 0 && records.size() == static_cast<size_t>(count);
+  return complete ? records.data() : nullptr;
+}
 
 }  // namespace
 
@@ -27,9 +41,7 @@ void reserve_entries(stats_array *array, int64_t capacity) {
     array->allocated = spare.allocated;
     spare.entries = nullptr;
     spare.allocated = 0;
-    std::swap(array->identity_hashes, spare.identity_hashes);
-    std::swap(array->by_identity, spare.by_identity);
-    std::swap(array->down_hosts, spare.down_hosts);
+    swap_memory(array);
     return;
   }
   array->entries = static_cast<stats_entry *>(xrealloc(
@@ -37,15 +49,19 @@ void reserve_entries(stats_array *array, int64_t capacity) {
   array->allocated = static_cast<int32_t>(capacity);
 }
 
-void note_identity(stats_array *array) {
+void note_entry(stats_array *array) {
   const stats_entry &entry = array->entries[array->count - 1];
   array->identity_hashes.push_back(
       hash_of_names(group_key::identity, entry.host_name, entry.service_description));
+  array->states.push_back({entry.current_state, entry.state_type});
 }
 
 const uint64_t *identity_hashes_of(const stats_array &array) {
-  bool recorded = array.count > 0 && array.identity_hashes.size() == static_cast<size_t>(array.count);
-  return recorded ? array.identity_hashes.data() : nullptr;
+  return recorded(array.identity_hashes, array.count);
+}
+
+const entry_state *states_of(const stats_array &array) {
+  return recorded(array.states, array.count);
 }
 
 void release_stats_array(stats_array *array) {
@@ -54,11 +70,10 @@ void release_stats_array(stats_array *array) {
     spare.entries = array->entries;
     spare.allocated = array->allocated;
     array->identity_hashes.clear();
+    array->states.clear();
     clear_entry_groups(&array->by_identity);
     clear_entry_groups(&array->down_hosts);
-    std::swap(array->identity_hashes, spare.identity_hashes);
-    std::swap(array->by_identity, spare.by_identity);
-    std::swap(array->down_hosts, spare.down_hosts);
+    swap_memory(array);
   }
   release_text_arena(&array->texts);
   *array = stats_array{};

@@ -11,6 +11,12 @@
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
 
+// The state of an entry as a later poll's change rule reads it.
+struct entry_state {
+  int32_t current_state;
+  int32_t state_type;
+};
+
 struct stats_array {
   // Null when the parser allocated nothing, which makes the next poll a
   // first poll; an allocated array may still hold no entry.
@@ -18,9 +24,11 @@ struct stats_array {
   int32_t count = 0;
   int32_t allocated = 0;     // entries the block has room for
   text_arena texts;          // every text of the entries
-  // Each entry's hash_of_names for its identity, as the parser closed it;
-  // empty for an array made otherwise.
+  // What the next poll's lookups read of each entry, recorded as the parser
+  // counted it (empty for an array made otherwise): its hash_of_names for
+  // its identity, and its state. Small and dense, unlike the entries.
   std::vector<uint64_t> identity_hashes;
+  std::vector<entry_state> states;
   entry_groups by_identity;  // every entry, by host and service
   entry_groups down_hosts;   // the host entries that mask their services
 };
@@ -35,11 +43,14 @@ inline bool is_none(const stats_array &array) { return array.entries == nullptr;
 // fresh block of the same size on every poll.
 void reserve_entries(stats_array *array, int64_t capacity);
 
-// Records the identity hash of the entry just counted, the last one.
-void note_identity(stats_array *array);
+// Records the identity hash and the state of the entry just counted, the
+// last one.
+void note_entry(stats_array *array);
 
-// The identity hashes of every entry, or null when they were not recorded.
+// The identity hashes, or the states, of every entry; null when they were
+// not recorded.
 const uint64_t *identity_hashes_of(const stats_array &array);
+const entry_state *states_of(const stats_array &array);
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. Its memory (the entry block and the room

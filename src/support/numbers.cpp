@@ -145,7 +145,7 @@ int64_t text_to_long_in_full(const char *text) {
 }
 
 
-double text_to_double(const char *text) {
+double text_to_double_in_full(const char *text) {
   plain_decimal number;
   double value = 0.0;
   if (read_plain_decimal(text, &number) && exact_value(number, &value)) return value;

@@ -4,8 +4,10 @@
 #ifndef SENTREL_SUPPORT_NUMBERS_H
 #define SENTREL_SUPPORT_NUMBERS_H
 
+#include <cfloat>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // The decimal prefix as a 64-bit value, saturated at the 64-bit limits.
 inline int64_t text_to_long(const char *text);
@@ -18,7 +20,21 @@ int64_t text_to_long_in_full(const char *text);
 inline int32_t text_to_int(const char *text);
 
 // The floating-point prefix as strtod reads it ("nan" and "inf" included).
-double text_to_double(const char *text);
+inline double text_to_double(const char *text);
+
+// text_to_double for any text: white space, signs, exponents, hexadecimal,
+// NaN and infinities.
+double text_to_double_in_full(const char *text);
+
+// The eight bytes at `text` as a number, the first in the lowest byte,
+// whatever the machine's byte order: for scanning text a word at a time.
+inline uint64_t little_endian_word(const char *text) {
+  unsigned char bytes[8];
+  memcpy(bytes, text, 8);
+  uint64_t word = 0;
+  for (int i = 7; i >= 0; i--) word = word << 8 | bytes[i];
+  return word;
+}
 
 // The low 32 bits of `value` as a signed number, without overflow.
 inline int32_t low_32_bits(int64_t value) {
@@ -49,5 +65,35 @@ int64_t text_to_long(const char *text) {
 }
 
 int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
+
+double text_to_double(const char *text) {
+  // Fast path: digits with at most one point, 15 digits at most and nothing
+  // after them that could extend the number, as status files write their
+  // figures. The digits and their power of ten are exact doubles, so one
+  // division rounds the value correctly, as strtod does.
+  static const double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  uint64_t digits = 0;
+  int count = 0, after_point = -1;
+  const char *at = text;
+  for (; count <= 15; at++) {
+    unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
+    if (digit <= 9) {
+      digits = digits * 10 + digit;
+      count++;
+      if (after_point >= 0) after_point++;
+    } else if (*at == '.' && after_point < 0) {
+      after_point = 0;
+    } else {
+      break;
+    }
+  }
+  bool hexadecimal = at == text + 1 && (*at == 'x' || *at == 'X');
+  bool plain = count > 0 && count <= 15 && *at != 'e' && *at != 'E' && *at != '.' &&
+               static_cast<unsigned char>(*at) - unsigned{'0'} > 9 && !hexadecimal &&
+               FLT_EVAL_METHOD == 0;
+  if (plain) return static_cast<double>(digits) / powers_of_ten[after_point > 0 ? after_point : 0];
+  return text_to_double_in_full(text);
+}
 
 #endif

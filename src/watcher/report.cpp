@@ -69,7 +69,7 @@ bool host_is_down(stats_array *array, const stats_entry *judged) {
                        nullptr, &array->down_hosts);
   uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
   index_span down =
-      find_entry_group(array->down_hosts, array->entries, hash, judged->host_name, nullptr);
+      find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
   return down.begin != down.end;
 }
 
@@ -125,7 +125,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
     if (!array->by_identity.built)
       build_entry_groups(array->entries, count, group_key::identity, any_entry, hashes,
                          &array->by_identity);
-    index_span same = find_entry_group(array->by_identity, array->entries, hash, host, service);
+    index_span same = find_entry_group(array->by_identity, hash, host, service);
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
@@ -141,23 +141,38 @@ void warm_lookups_ahead(const stats_array &current, int32_t index, const stats_a
   const uint64_t *hashes = identity_hashes_of(current);
   if (hashes == nullptr || !previous.by_identity.built) return;
   const entry_groups &groups = previous.by_identity;
-  // First the slot, then the entry it names (its names and its states),
-  // then the texts of its names.
+  const entry_state *states = states_of(previous);
+  // First the slot, then the group's names and the state of its entry.
   if (index + 24 < current.count) __builtin_prefetch(&home_slot(groups, hashes[index + 24]));
   if (index + 12 < current.count) {
     const group_slot &slot = home_slot(groups, hashes[index + 12]);
-    if (slot.group >= 0) {
-      __builtin_prefetch(&previous.entries[slot.first].host_name);
-      __builtin_prefetch(&previous.entries[slot.first].state_type);
+    if (slot.first >= 0) {
+      __builtin_prefetch(groups.names.data() + slot.record);
+      if (states != nullptr) __builtin_prefetch(&states[slot.first]);
     }
   }
-  if (index + 6 < current.count) {
-    const group_slot &slot = home_slot(groups, hashes[index + 6]);
-    if (slot.group >= 0) {
-      __builtin_prefetch(previous.entries[slot.first].host_name);
-      __builtin_prefetch(previous.entries[slot.first].service_description);
-    }
+}
+
+// The state of entry `index`, from the recorded states when there are any:
+// they spare a read of the entry, far away in a large array.
+entry_state state_of(const stats_array &array, int32_t index) {
+  const entry_state *states = states_of(array);
+  if (states != nullptr) return states[index];
+  return {array.entries[index].current_state, array.entries[index].state_type};
+}
+
+// changed_since_previous for the previous entry's state alone.
+bool change_is_reported(const entry_state &previous, const stats_entry &current, bool hard_only) {
+  if (!hard_only) return previous.current_state != current.current_state;
+  for (const hard_change_rule &rule : hard_change_rules) {
+    if (rule.previous_type != previous.state_type ||
+        rule.current_type != current.state_type)
+      continue;
+    if (rule.when == reported_when::current_not_ok)
+      return current.current_state != 0;
+    return previous.current_state != current.current_state;
   }
+  return false;
 }
 
 }  // namespace
@@ -176,7 +191,7 @@ void report_entry(stats_array *current, int32_t index, stats_array *previous,
                                                       entry->service_description);
     warm_lookups_ahead(*current, index, *previous);
     int32_t match = find_named_entry(previous, hash, entry->host_name, entry->service_description);
-    reported = match < 0 || changed_since_previous(&previous->entries[match], entry, hard_only);
+    reported = match < 0 || change_is_reported(state_of(*previous, match), *entry, hard_only);
   }
   if (reported) print_report_line(entry, layout);
 }
@@ -207,16 +222,7 @@ int32_t find_previous_entry(stats_array *array, const char *host, const char *se
 
 bool changed_since_previous(const stats_entry *previous,
                             const stats_entry *current, bool hard_only) {
-  if (!hard_only) return previous->current_state != current->current_state;
-  for (const hard_change_rule &rule : hard_change_rules) {
-    if (rule.previous_type != previous->state_type ||
-        rule.current_type != current->state_type)
-      continue;
-    if (rule.when == reported_when::current_not_ok)
-      return current->current_state != 0;
-    return previous->current_state != current->current_state;
-  }
-  return false;
+  return change_is_reported({previous->current_state, previous->state_type}, *current, hard_only);
 }
 
 const char *state_label(int32_t current_state) {
