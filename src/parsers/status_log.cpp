@@ -143,8 +143,12 @@ int32_t int_value(conversion how, const char *field) {
   }
 }
 
-void fill_column(const column &c, const char *field, stats_entry *entry, text_arena *texts) {
-  if (c.how == conversion::plain)
+// Fills the column's field from `field`, of `length` bytes.
+void fill_column(const column &c, const char *field, size_t length, stats_entry *entry,
+                 text_arena *texts) {
+  if (c.how == conversion::plain && c.target.kind == value_kind::text)
+    entry->*c.target.text = arena_copy(texts, field, length);
+  else if (c.how == conversion::plain)
     store_value(c.target, field, entry, texts);
   else if (c.how == conversion::int_as_double)
     entry->*c.target.floating = static_cast<double>(text_to_int(field));
@@ -244,8 +248,15 @@ void handle_line(char *line, log_parse *parse) {
   text_arena *texts = &parse->array->texts;
   // The header's first character is no part of its time.
   entry->last_update = text_to_long(slots[0] + 1);
-  for (size_t i = 0; i < kind->column_count; i++)
-    fill_column(kind->columns[i], slots[kind->columns[i].field], entry, texts);
+  // A field ends where the next begins, the last one at the line's end.
+  auto length_of = [&](int32_t field) {
+    const char *after = field + 1 < kind->fields ? slots[field + 1] - 1 : end;
+    return static_cast<size_t>(after - slots[field]);
+  };
+  for (size_t i = 0; i < kind->column_count; i++) {
+    int32_t field = kind->columns[i].field;
+    fill_column(kind->columns[i], slots[field], length_of(field), entry, texts);
+  }
   if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
   parse->array->count++;
