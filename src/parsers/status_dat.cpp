@@ -71,7 +71,7 @@ const status_key **expected_slot(dat_parse *parse) {
 
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
   stats_array *array = parse->array;
-  store_value(row->field, value, &array->entries[array->count], &array->texts);
+  store_value(row->field, value, up_to_nul, &array->entries[array->count], &array->texts);
   *expected_slot(parse) = row;
   parse->last_row = row;
 }
@@ -81,10 +81,10 @@ void store_key_value(dat_parse *parse, const status_key *row, const char *value)
 void read_key_line(dat_parse *parse, char *line, size_t start, size_t equals) {
   const char *key = line + start;
   size_t length = equals - start;
-  const status_key *row = find_status_key(key, length);
-  if (row != nullptr) {
-    store_key_value(parse, row, line + equals + 1);
-  } else if (!is_ignored_status_key(key, length)) {
+  key_lookup found = look_up_status_key(key, length);
+  if (found.row != nullptr) {
+    store_key_value(parse, found.row, line + equals + 1);
+  } else if (!found.ignored) {
     line[equals] = '\0';
     printf("{%s} ???\n", key);
   }

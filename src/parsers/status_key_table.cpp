@@ -200,17 +200,23 @@ int32_t known_key_number(const char *key, size_t length) {
 
 }  // namespace
 
-const status_key *find_status_key(const char *key, size_t length) {
+key_lookup look_up_status_key(const char *key, size_t length) {
+  // Custom variables: every key with a leading underscore is one.
+  if (length > 0 && key[0] == '_') return {nullptr, true};
   int32_t number = known_key_number(key, length);
-  return number >= 0 && number < status_key_count ? &status_key_table[number] : nullptr;
+  if (number < 0) return {nullptr, false};
+  if (number < status_key_count) return {&status_key_table[number], false};
+  return {nullptr, true};
+}
+
+const status_key *find_status_key(const char *key, size_t length) {
+  return look_up_status_key(key, length).row;
 }
 
 const status_key *find_status_key(const char *key) { return find_status_key(key, strlen(key)); }
 
 bool is_ignored_status_key(const char *key, size_t length) {
-  // Custom variables: every key with a leading underscore is one.
-  if (length > 0 && key[0] == '_') return true;
-  return known_key_number(key, length) >= status_key_count;
+  return look_up_status_key(key, length).ignored;
 }
 
 bool is_ignored_status_key(const char *key) { return is_ignored_status_key(key, strlen(key)); }

@@ -39,8 +39,16 @@ constexpr int32_t status_key_count = 77;
 // Sorted by byte-wise comparison of the keys, none longer than longest_key.
 extern const status_key status_key_table[status_key_count];
 
-// The row for the `length` bytes at `key` (compared byte-wise, whole text),
-// or null; the second form takes a NUL-terminated key.
+// What the `length` bytes at `key` are (compared byte-wise, whole text): a
+// stored key's row, or a key known and not stored, or neither.
+struct key_lookup {
+  const status_key *row;  // null unless stored
+  bool ignored;
+};
+key_lookup look_up_status_key(const char *key, size_t length);
+
+// The row for the `length` bytes at `key`, or null; the second form takes a
+// NUL-terminated key.
 const status_key *find_status_key(const char *key, size_t length);
 const status_key *find_status_key(const char *key);
 

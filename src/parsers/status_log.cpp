@@ -146,10 +146,8 @@ int32_t int_value(conversion how, const char *field) {
 // Fills the column's field from `field`, of `length` bytes.
 void fill_column(const column &c, const char *field, size_t length, stats_entry *entry,
                  text_arena *texts) {
-  if (c.how == conversion::plain && c.target.kind == value_kind::text)
-    entry->*c.target.text = arena_copy(texts, field, length);
-  else if (c.how == conversion::plain)
-    store_value(c.target, field, entry, texts);
+  if (c.how == conversion::plain)
+    store_value(c.target, field, length, entry, texts);
   else if (c.how == conversion::int_as_double)
     entry->*c.target.floating = static_cast<double>(text_to_int(field));
   else

@@ -27,14 +27,18 @@ struct entry_field {
   constexpr entry_field(double stats_entry::*field) : kind(value_kind::floating), floating(field) {}
 };
 
-// Reads `value` by the field's kind (a copy in `texts`, or a number read
-// like atoi, atol or atof) and stores it in `entry`, replacing what was
-// there. Inline, as the parsers store millions of values a poll.
-inline void store_value(const entry_field &field, const char *value, stats_entry *entry,
-                        text_arena *texts) {
+// A value's length when the caller does not know it: up to its NUL.
+constexpr size_t up_to_nul = SIZE_MAX;
+
+// Reads `value`, of `length` bytes, by the field's kind (a copy in `texts`,
+// or a number read like atoi, atol or atof) and stores it in `entry`,
+// replacing what was there. Only a text needs the length. Inline, as the
+// parsers store millions of values a poll.
+inline void store_value(const entry_field &field, const char *value, size_t length,
+                        stats_entry *entry, text_arena *texts) {
   switch (field.kind) {
     case value_kind::text:
-      entry->*field.text = arena_copy(texts, value, strlen(value));
+      entry->*field.text = arena_copy(texts, value, length == up_to_nul ? strlen(value) : length);
       break;
     case value_kind::int32:
       entry->*field.int32 = text_to_int(value);

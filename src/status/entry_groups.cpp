@@ -34,36 +34,32 @@ void append_name(std::vector<char> *names, const char *name) {
   if (name != nullptr) names->insert(names->end(), name, name + strlen(name) + 1);
 }
 
-// Appends the record of a new group and returns where it starts.
-size_t append_record(entry_groups *groups, int32_t group, const stats_entry &entry) {
+// Appends the names of a new group's key and returns where they start.
+size_t append_record(entry_groups *groups, const stats_entry &entry) {
   size_t at = groups->names.size();
-  char number[sizeof group];
-  memcpy(number, &group, sizeof group);
-  groups->names.insert(groups->names.end(), number, number + sizeof group);
   append_name(&groups->names, entry.host_name);
   if (groups->key == group_key::identity) append_name(&groups->names, entry.service_description);
   return at;
 }
 
-int32_t record_group(const entry_groups &groups, size_t record) {
-  int32_t group;
-  memcpy(&group, groups.names.data() + record, sizeof group);
-  return group;
-}
-
-// Whether the name at `*at` equals `name`; moves `*at` past it.
+// Whether the name copied at `*at` equals `name`; when it does, moves `*at`
+// past it.
 bool same_name(const char **at, const char *name) {
-  bool present = **at != 0;
-  (*at)++;
-  if (!present) return name == nullptr;
   const char *copy = *at;
-  *at += strlen(copy) + 1;
-  return name != nullptr && strcmp(copy, name) == 0;
+  if (*copy++ == 0) {
+    *at = copy;
+    return name == nullptr;
+  }
+  if (name == nullptr) return false;
+  while (*copy == *name && *copy != '\0') copy++, name++;
+  if (*copy != *name) return false;
+  *at = copy + 1;
+  return true;
 }
 
 bool record_matches(const entry_groups &groups, size_t record, const char *host,
                     const char *service) {
-  const char *at = groups.names.data() + record + sizeof(int32_t);
+  const char *at = groups.names.data() + record;
   if (!same_name(&at, host)) return false;
   return groups.key == group_key::host_name || same_name(&at, service);
 }
@@ -128,7 +124,7 @@ void build_entry_groups(const stats_entry *entries, int32_t count, group_key key
                         : hash_of_names(key, entry.host_name, entry.service_description);
     group_slot &slot = groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];
     if (slot.first < 0) {
-      slot = {tag_of(hash), i, append_record(groups, group_count, entry)};
+      slot = {tag_of(hash), i, append_record(groups, entry)};
       groups->group_of[static_cast<size_t>(i)] = group_count++;
     } else {
       slot.tag |= shared_group;
@@ -165,7 +161,7 @@ index_span find_entry_group(const entry_groups &groups, uint64_t hash, const cha
     span.end = span.begin + 1;
     return span;
   }
-  size_t group = static_cast<size_t>(record_group(groups, slot.record));
+  size_t group = static_cast<size_t>(groups.group_of[static_cast<size_t>(slot.first)]);
   span.begin = groups.members.data() + groups.starts[group];
   span.end = groups.members.data() + groups.starts[group + 1];
   return span;

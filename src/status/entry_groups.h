@@ -35,9 +35,8 @@ struct entry_groups {
   std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
   std::vector<int32_t> members;  // entry indices, group after group
   std::vector<int32_t> group_of;  // each entry's group number, -1 when not included
-  // Each group's number and names, one after another: the number, then
-  // each name as a byte saying whether it is present and, if so, its text
-  // with its NUL.
+  // Each group's names, one group after another: each name as a byte
+  // saying whether it is present and, if so, its text with its NUL.
   std::vector<char> names;
   // Working space of the build, kept with the rest so that a later build
   // into the same groups reuses all of their memory.
