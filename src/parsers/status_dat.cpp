@@ -60,7 +60,9 @@ void start_block(dat_parse *parse, const char *line) {
   }
   parse->block_kind = block_kind_of(line);
   parse->last_row = nullptr;
-  if (parse->block_kind != block_other) clear_stats_entry(&array->entries[array->count]);
+  if (parse->block_kind == block_other) return;
+  clear_stats_entry(&array->entries[array->count]);
+  warm_entry_ahead(*array, 1);
 }
 
 // Where the row expected next in this block is noted.

@@ -154,12 +154,14 @@ void fill_column(const column &c, const char *field, size_t length, stats_entry 
     entry->*c.target.int32 = int_value(c.how, field);
 }
 
-// The record kind named by the header in field 0, or null for no record.
-const record_kind *kind_of_header(const char *header) {
-  const char *blank = strchr(header, ' ');
+// The record kind named by the header, the `length` bytes of field 0, or
+// null for no record.
+const record_kind *kind_of_header(const char *header, size_t length) {
+  const char *blank = static_cast<const char *>(memchr(header, ' ', length));
   if (blank == nullptr) return nullptr;
+  size_t rest = length - static_cast<size_t>(blank + 1 - header);
   for (const record_kind &kind : record_kinds)
-    if (is_word(blank + 1, kind.name)) return &kind;
+    if (strlen(kind.name) == rest && memcmp(blank + 1, kind.name, rest) == 0) return &kind;
   return nullptr;
 }
 
@@ -171,34 +173,27 @@ uint64_t separators_in(uint64_t word) {
   return ~nonzero & ~low_bits;
 }
 
-// split_fields for a line of `length` bytes without a NUL among them. Lines
-// are long and fields short, so the separators are found eight bytes at a
-// time.
-int32_t split_line(char *line, size_t length, char *slots[max_log_fields]) {
-  for (int32_t i = 0; i < max_log_fields; i++) slots[i] = nullptr;
+// Cuts the line of `length` bytes, which holds no NUL, at its first
+// `limit` - 1 separators and returns the number of fields, at most `limit`:
+// the last one keeps the rest of the line, separators and all. Lines are
+// long and fields short, so the separators are found eight bytes at a time.
+int32_t split_line(char *line, size_t length, char **slots, int32_t limit) {
   int32_t field = 0;
   slots[0] = line;
   auto cut_at = [&](size_t at) {
     line[at] = '\0';
-    if (++field == max_log_fields) return true;
-    slots[field] = line + at + 1;
-    return false;
+    slots[++field] = line + at + 1;
+    return field + 1 == limit;
   };
+  if (limit == 1) return 1;
   size_t at = 0;
   for (; at + 8 <= length; at += 8)
     for (uint64_t found = separators_in(little_endian_word(line + at)); found != 0;
          found &= found - 1)
-      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)) / 8)) return field;
+      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)) / 8)) return limit;
   for (; at < length; at++)
-    if (line[at] == ';' && cut_at(at)) return field;
+    if (line[at] == ';' && cut_at(at)) return limit;
   return field + 1;
-}
-
-// Puts back the separators that split_fields cut between `from` and `end`:
-// a plugin output may itself hold `;`, and it is the last field.
-void rejoin_fields(char *from, char *end) {
-  for (char *p = from; p < end; p++)
-    if (*p == '\0') *p = ';';
 }
 
 // The array while a parse builds it: the counted entries and room for more.
@@ -226,6 +221,7 @@ stats_entry *next_slot(log_parse *parse) {
     parse->capacity = static_cast<int32_t>(capacity);
   }
   stats_entry *slot = &array->entries[array->count];
+  warm_entry_ahead(*array, 4);
   clear_stats_entry(slot);
   return slot;
 }
@@ -234,14 +230,16 @@ void handle_line(char *line, log_parse *parse) {
   if (line[0] == '#') return;
   size_t length = strlen(line);
   char *end = line + length;
-  char *slots[max_log_fields];
-  int32_t fields = split_line(line, length, slots);
   stats_entry *entry = next_slot(parse);
 
-  const record_kind *kind = kind_of_header(slots[0]);
-  // Fewer fields is a broken record; more means `;` in the plugin output.
-  if (kind == nullptr || fields < kind->fields) return;
-  rejoin_fields(slots[kind->fields - 1], end);
+  const char *header_end = static_cast<const char *>(memchr(line, ';', length));
+  const record_kind *kind =
+      kind_of_header(line, static_cast<size_t>((header_end ? header_end : end) - line));
+  if (kind == nullptr) return;
+  // Fewer fields is a broken record; more means `;` in the plugin output,
+  // the last field, which is left whole.
+  char *slots[max_log_fields];
+  if (split_line(line, length, slots, kind->fields) < kind->fields) return;
 
   text_arena *texts = &parse->array->texts;
   // The header's first character is no part of its time.
@@ -264,7 +262,13 @@ void handle_line(char *line, log_parse *parse) {
 }  // namespace
 
 int32_t split_fields(char *line, char *slots[max_log_fields]) {
-  return split_line(line, strlen(line), slots);
+  // One field more than the slots hold: the text after a 32nd separator,
+  // which is dropped.
+  char *fields[max_log_fields + 1];
+  int32_t count = split_line(line, strlen(line), fields, max_log_fields + 1);
+  if (count > max_log_fields) count = max_log_fields;
+  for (int32_t i = 0; i < max_log_fields; i++) slots[i] = i < count ? fields[i] : nullptr;
+  return count;
 }
 
 void parse_status_log(int32_t fd, stats_array *array) {
