@@ -1,9 +1,12 @@
 // Feeds text to the status parsers through real descriptors and captures
-// what they print, for the parser tests.
+// what they and the reports print, for the parser and watcher tests.
 #ifndef SENTREL_TESTS_PARSER_INPUT_H
 #define SENTREL_TESTS_PARSER_INPUT_H
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "status/stats_array.h"
@@ -30,5 +33,23 @@ struct parsed_status {
 // `through_pipe`, written by a child process into a pipe.
 void parse_text(status_parser parser, const std::string &text, parsed_status *result,
                 bool through_pipe = false);
+
+// What `print` wrote to standard output, through a real file descriptor.
+template <typename Print>
+std::string captured_stdout(Print print) {
+  fflush(stdout);
+  FILE *capture = tmpfile();
+  int saved = dup(STDOUT_FILENO);
+  dup2(fileno(capture), STDOUT_FILENO);
+  print();
+  fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  std::string text;
+  rewind(capture);
+  for (int c; (c = fgetc(capture)) != EOF;) text += static_cast<char>(c);
+  fclose(capture);
+  return text;
+}
 
 #endif

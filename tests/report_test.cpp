@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "parser_input.h"
+
 namespace {
 
 // Entries whose texts point at literals; they are never released.
@@ -51,24 +53,6 @@ stats_array array_over(const stats_entry *entries, int32_t count) {
 
 stats_array array_over(std::vector<stats_entry> &entries) {
   return array_over(entries.data(), static_cast<int32_t>(entries.size()));
-}
-
-// What `print` wrote to standard output, through a real file descriptor.
-template <typename Print>
-std::string captured_stdout(Print print) {
-  fflush(stdout);
-  FILE *capture = tmpfile();
-  int saved = dup(STDOUT_FILENO);
-  dup2(fileno(capture), STDOUT_FILENO);
-  print();
-  fflush(stdout);
-  dup2(saved, STDOUT_FILENO);
-  close(saved);
-  std::string text;
-  rewind(capture);
-  for (int c; (c = fgetc(capture)) != EOF;) text += static_cast<char>(c);
-  fclose(capture);
-  return text;
 }
 
 // Sets the process's time zone for one test and puts the old one back.

@@ -131,9 +131,18 @@ struct plain_rules {
   }
 };
 
-// The reported indices of a poll, by the watcher and by the plain rules.
+// The reported indices of a poll, by the watcher and by the plain rules;
+// the reports the watcher prints must be those of the plain rules too.
 void decide(stats_array *current, stats_array *previous, plain_rules *plain, bool hard_only,
             std::string *fast, std::string *literal) {
+  int32_t start_cursor = lookup_cursor;
+  std::string reports = captured_stdout([&] {
+    for (int32_t i = 0; i < current->count; i++)
+      report_entry(current, i, previous, hard_only, report_layout::one_line);
+  });
+  int32_t end_cursor = lookup_cursor;
+  lookup_cursor = start_cursor;
+  std::string expected;
   for (int32_t i = 0; i < current->count; i++) {
     const stats_entry &e = current->entries[i];
     bool by_fast, by_plain;
@@ -150,7 +159,11 @@ void decide(stats_array *current, stats_array *previous, plain_rules *plain, boo
     }
     *fast += by_fast ? std::to_string(i) + " " : "- ";
     *literal += by_plain ? std::to_string(i) + " " : "- ";
+    if (by_plain)
+      expected += captured_stdout([&] { print_report_line(&e, report_layout::one_line); });
   }
+  EXPECT_EQ(expected, reports);
+  EXPECT_EQ(end_cursor, lookup_cursor);
 }
 
 TEST(same_answers, fast_paths_agree_with_the_plain_rules_on_random_sites) {

@@ -29,16 +29,24 @@ const uint32_t shared_group = 1;
 
 uint32_t tag_of(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) & ~shared_group; }
 
-void append_name(std::vector<char> *names, const char *name) {
-  names->push_back(name != nullptr);
-  if (name != nullptr) names->insert(names->end(), name, name + strlen(name) + 1);
+uint64_t key_hash(group_key key, const entry_identity &identity) {
+  return key == group_key::identity ? identity.hash
+                                    : hash_of_names(key, identity.host, nullptr);
 }
 
-// Appends the names of a new group's key and returns where they start.
-size_t append_record(entry_groups *groups, const stats_entry &entry) {
-  size_t at = groups->names.size();
-  append_name(&groups->names, entry.host_name);
-  if (groups->key == group_key::identity) append_name(&groups->names, entry.service_description);
+void append_name(std::vector<char> *records, const char *name) {
+  records->push_back(name != nullptr);
+  if (name != nullptr) records->insert(records->end(), name, name + strlen(name) + 1);
+}
+
+// Appends the record of a new group whose first entry is `first` and
+// returns where it starts.
+size_t append_record(entry_groups *groups, const entry_identity &first) {
+  size_t at = groups->records.size();
+  const char *state = reinterpret_cast<const char *>(&first.state);
+  groups->records.insert(groups->records.end(), state, state + sizeof first.state);
+  append_name(&groups->records, first.host);
+  if (groups->key == group_key::identity) append_name(&groups->records, first.service);
   return at;
 }
 
@@ -57,9 +65,9 @@ bool same_name(const char **at, const char *name) {
   return true;
 }
 
-bool record_matches(const entry_groups &groups, size_t record, const char *host,
-                    const char *service) {
-  const char *at = groups.names.data() + record;
+bool key_matches(const entry_groups &groups, size_t record, const char *host,
+                 const char *service) {
+  const char *at = groups.records.data() + record + sizeof(entry_state);
   if (!same_name(&at, host)) return false;
   return groups.key == group_key::host_name || same_name(&at, service);
 }
@@ -72,10 +80,27 @@ size_t probe(const entry_groups &groups, uint64_t hash, const char *host, const 
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const group_slot &candidate = groups.slots[slot];
     if (candidate.first < 0) return slot;
-    if ((candidate.tag & ~shared_group) == tag &&
-        record_matches(groups, candidate.record, host, service))
+    if ((candidate.tag & ~shared_group) == tag && key_matches(groups, candidate.record, host, service))
       return slot;
   }
+}
+
+// Lays the groups out one after another (a counting sort): each group's
+// start, then its members in file order, each placed at its group's start,
+// which moves on. The starts end up one group on, and are moved back.
+void lay_out_groups(entry_groups *groups, int32_t group_count) {
+  std::vector<int32_t> &starts = groups->starts;
+  starts.assign(static_cast<size_t>(group_count) + 1, 0);
+  for (int32_t i : groups->included)
+    starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)]) + 1]++;
+  for (size_t g = 1; g < starts.size(); g++) starts[g] += starts[g - 1];
+  groups->members.resize(groups->included.size());
+  for (int32_t i : groups->included) {
+    int32_t &start = starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)])];
+    groups->members[static_cast<size_t>(start++)] = i;
+  }
+  for (size_t g = starts.size() - 1; g > 0; g--) starts[g] = starts[g - 1];
+  starts[0] = 0;
 }
 
 }  // namespace
@@ -92,70 +117,54 @@ void clear_entry_groups(entry_groups *groups) {
        {&groups->starts, &groups->members, &groups->included, &groups->group_of})
     part->clear();
   groups->slots.clear();
-  groups->names.clear();
+  groups->records.clear();
 }
 
-void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
-                        bool (*include)(const stats_entry &), const uint64_t *hashes,
+void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
+                        const stats_entry *entries, bool (*include)(const stats_entry &),
                         entry_groups *groups) {
   clear_entry_groups(groups);
   groups->key = key;
   groups->built = true;
+  std::vector<int32_t> &included = groups->included;
   for (int32_t i = 0; i < count; i++)
-    if (include(entries[i])) groups->included.push_back(i);
+    if (include == nullptr || include(entries[i])) included.push_back(i);
   uint64_t size = 16;
-  while (size < UINT64_C(2) * groups->included.size()) size *= 2;
+  while (size < UINT64_C(2) * included.size()) size *= 2;
   groups->slots.assign(static_cast<size_t>(size), group_slot{});
   groups->group_of.assign(static_cast<size_t>(count > 0 ? count : 0), -1);
 
-  // First pass: a group number for every included entry, in file order, so
-  // that each group's members come out ascending.
+  // A group number for every included entry, in file order, so that each
+  // group's members come out ascending.
   int32_t group_count = 0;
   size_t mask = groups->slots.size() - 1;
-  for (size_t k = 0; k < groups->included.size(); k++) {
-    int32_t i = groups->included[k];
-    const stats_entry &entry = entries[i];
+  for (size_t k = 0; k < included.size(); k++) {
+    int32_t i = included[k];
     // Each insert lands on a random slot; asking for the one some entries
     // ahead lets those memory waits overlap.
-    if (hashes != nullptr && k + 16 < groups->included.size())
-      __builtin_prefetch(&groups->slots[hashes[groups->included[k + 16]] & mask]);
-    uint64_t hash = hashes != nullptr
-                        ? hashes[i]
-                        : hash_of_names(key, entry.host_name, entry.service_description);
-    group_slot &slot = groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];
+    if (key == group_key::identity && k + 16 < included.size())
+      __builtin_prefetch(&groups->slots[identities[included[k + 16]].hash & mask]);
+    const entry_identity &identity = identities[i];
+    uint64_t hash = key_hash(key, identity);
+    group_slot &slot = groups->slots[probe(*groups, hash, identity.host, identity.service)];
     if (slot.first < 0) {
-      slot = {tag_of(hash), i, append_record(groups, entry)};
+      slot = {tag_of(hash), i, append_record(groups, identity)};
       groups->group_of[static_cast<size_t>(i)] = group_count++;
     } else {
       slot.tag |= shared_group;
       groups->group_of[static_cast<size_t>(i)] = groups->group_of[static_cast<size_t>(slot.first)];
     }
   }
-
-  // Second pass: lay the groups out one after another (a counting sort):
-  // each group's start, then its members in file order, each placed at its
-  // group's start, which moves on. The starts end up one group on, and are
-  // moved back.
-  std::vector<int32_t> &starts = groups->starts;
-  starts.assign(static_cast<size_t>(group_count) + 1, 0);
-  for (int32_t i : groups->included)
-    starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)]) + 1]++;
-  for (size_t g = 1; g < starts.size(); g++) starts[g] += starts[g - 1];
-  groups->members.resize(groups->included.size());
-  for (int32_t i : groups->included) {
-    int32_t &start = starts[static_cast<size_t>(groups->group_of[static_cast<size_t>(i)])];
-    groups->members[static_cast<size_t>(start++)] = i;
-  }
-  for (size_t g = starts.size() - 1; g > 0; g--) starts[g] = starts[g - 1];
-  starts[0] = 0;
+  // Groups of one entry are answered from their slots.
+  if (static_cast<size_t>(group_count) < included.size()) lay_out_groups(groups, group_count);
 }
 
 index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
                             const char *service) {
   index_span span;
-  if (groups.members.empty()) return span;
   const group_slot &slot = groups.slots[probe(groups, hash, host, service)];
   if (slot.first < 0) return span;
+  memcpy(&span.first_state, groups.records.data() + slot.record, sizeof span.first_state);
   if (!(slot.tag & shared_group)) {
     span.begin = &slot.first;
     span.end = span.begin + 1;

@@ -10,6 +10,22 @@
 
 #include "status/stats_entry.h"
 
+// The state of an entry as a later poll's change rule reads it.
+struct entry_state {
+  int32_t current_state;
+  int32_t state_type;
+};
+
+// What a lookup reads of an entry: its names with the hash_of_names of its
+// identity, and its state. Kept in a dense array beside the entries, which
+// are large and far apart, so that a lookup touches one small record.
+struct entry_identity {
+  uint64_t hash;
+  const char *host;
+  const char *service;
+  entry_state state;
+};
+
 // What makes two entries one group. Names compare byte for byte, and a
 // missing name equals only another missing one.
 enum class group_key {
@@ -20,24 +36,28 @@ enum class group_key {
 // A slot of the hash table. The tag (part of the key's hash) passes over
 // most slots of other keys, a key is compared with the group's own copy of
 // its names rather than with an entry, and a group of one entry, the usual
-// case, is answered from the slot alone: a lookup in a reordered file reads
-// a few compact places instead of the entries spread over the array.
+// case, is answered from the slot and that copy alone: a lookup in a
+// reordered file reads two compact places instead of the entries and texts
+// spread over the array.
 struct group_slot {
   uint32_t tag = 0;     // high hash bits; the lowest bit marks a group of more than one
   int32_t first = -1;   // the group's first entry index; -1 for a free slot
-  size_t record = 0;    // where the group's names are in `names`
+  size_t record = 0;    // where the group's record is in `records`
 };
 
 struct entry_groups {
   bool built = false;
   group_key key = group_key::identity;
   std::vector<group_slot> slots;
-  std::vector<int32_t> starts;   // group g is members[starts[g]] up to members[starts[g + 1]]
-  std::vector<int32_t> members;  // entry indices, group after group
+  // Each group's record, one group after another: the state of its first
+  // entry, then each name as a byte saying whether it is present and, if
+  // so, its text with its NUL.
+  std::vector<char> records;
+  // Only groups of more than one entry are laid out: group g is
+  // members[starts[g]] up to members[starts[g + 1]].
+  std::vector<int32_t> starts;
+  std::vector<int32_t> members;   // entry indices, group after group
   std::vector<int32_t> group_of;  // each entry's group number, -1 when not included
-  // Each group's names, one group after another: each name as a byte
-  // saying whether it is present and, if so, its text with its NUL.
-  std::vector<char> names;
   // Working space of the build, kept with the rest so that a later build
   // into the same groups reuses all of their memory.
   std::vector<int32_t> included;
@@ -46,20 +66,22 @@ struct entry_groups {
 // Empties the groups, keeping their memory for the next build.
 void clear_entry_groups(entry_groups *groups);
 
-// The ascending entry indices of one group; empty when begin == end.
+// The ascending entry indices of one group, empty when begin == end, and
+// the state of the first of them.
 struct index_span {
   const int32_t *begin = nullptr;
   const int32_t *end = nullptr;
+  entry_state first_state = {0, 0};
 };
 
 // The hash of the names that make up `key`; equal names hash alike.
 uint64_t hash_of_names(group_key key, const char *host, const char *service);
 
-// Groups the first `count` entries for which `include` holds by `key`.
-// `hashes`, when not null, holds each entry's hash_of_names for `key`,
-// which spares reading every entry again.
-void build_entry_groups(const stats_entry *entries, int32_t count, group_key key,
-                        bool (*include)(const stats_entry &), const uint64_t *hashes,
+// Groups the first `count` entries by `key`: all of them when `include` is
+// null, else those for which it holds. `identities` hold each entry's names
+// and state.
+void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
+                        const stats_entry *entries, bool (*include)(const stats_entry &),
                         entry_groups *groups);
 
 // The group of the entries named `host` (and `service`, for an identity

@@ -13,23 +13,20 @@ namespace {
 struct spare_memory {
   stats_entry *entries = nullptr;
   int32_t allocated = 0;
-  std::vector<uint64_t> identity_hashes;
-  std::vector<entry_state> states;
+  std::vector<entry_identity> identities;
   entry_groups by_identity, down_hosts;
 };
 spare_memory spare;
 
 void swap_memory(stats_array *array) {
-  std::swap(array->identity_hashes, spare.identity_hashes);
-  std::swap(array->states, spare.states);
+  std::swap(array->identities, spare.identities);
   std::swap(array->by_identity, spare.by_identity);
   std::swap(array->down_hosts, spare.down_hosts);
 }
 
-template <typename record>
-const record *recorded(const std::vector<record> &records, int32_t count) {
-  bool complete = count > 0 && records.size() == static_cast<size_t>(count);
-  return complete ? records.data() : nullptr;
+entry_identity identity_of(const stats_entry &entry) {
+  return {hash_of_names(group_key::identity, entry.host_name, entry.service_description),
+          entry.host_name, entry.service_description, {entry.current_state, entry.state_type}};
 }
 
 }  // namespace
@@ -50,18 +47,16 @@ void reserve_entries(stats_array *array, int64_t capacity) {
 }
 
 void note_entry(stats_array *array) {
-  const stats_entry &entry = array->entries[array->count - 1];
-  array->identity_hashes.push_back(
-      hash_of_names(group_key::identity, entry.host_name, entry.service_description));
-  array->states.push_back({entry.current_state, entry.state_type});
+  array->identities.push_back(identity_of(array->entries[array->count - 1]));
 }
 
-const uint64_t *identity_hashes_of(const stats_array &array) {
-  return recorded(array.identity_hashes, array.count);
-}
-
-const entry_state *states_of(const stats_array &array) {
-  return recorded(array.states, array.count);
+const entry_identity *identities_of(stats_array *array) {
+  if (array->identities.size() != static_cast<size_t>(array->count)) {
+    array->identities.clear();
+    for (int32_t i = 0; i < array->count; i++)
+      array->identities.push_back(identity_of(array->entries[i]));
+  }
+  return array->identities.data();
 }
 
 void release_stats_array(stats_array *array) {
@@ -69,8 +64,7 @@ void release_stats_array(stats_array *array) {
     xfree(spare.entries, "stats array");
     spare.entries = array->entries;
     spare.allocated = array->allocated;
-    array->identity_hashes.clear();
-    array->states.clear();
+    array->identities.clear();
     clear_entry_groups(&array->by_identity);
     clear_entry_groups(&array->down_hosts);
     swap_memory(array);

@@ -11,12 +11,6 @@
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
 
-// The state of an entry as a later poll's change rule reads it.
-struct entry_state {
-  int32_t current_state;
-  int32_t state_type;
-};
-
 struct stats_array {
   // Null when the parser allocated nothing, which makes the next poll a
   // first poll; an allocated array may still hold no entry.
@@ -24,12 +18,13 @@ struct stats_array {
   int32_t count = 0;
   int32_t allocated = 0;     // entries the block has room for
   text_arena texts;          // every text of the entries
-  // What the next poll's lookups read of each entry, recorded as the parser
-  // counted it (empty for an array made otherwise): its hash_of_names for
-  // its identity, and its state. Small and dense, unlike the entries.
-  std::vector<uint64_t> identity_hashes;
-  std::vector<entry_state> states;
+  // Each entry's identity, recorded as the parser counted it, or by
+  // identities_of for an array made otherwise.
+  std::vector<entry_identity> identities;
   entry_groups by_identity;  // every entry, by host and service
+  // Whether the last lookup found its entry where an unchanged file order
+  // puts it; while it does not, lookups go straight to by_identity.
+  bool in_file_order = true;
   entry_groups down_hosts;   // the host entries that mask their services
 };
 
@@ -53,14 +48,12 @@ inline void warm_entry_ahead(const stats_array &array, int32_t ahead) {
   for (size_t line = 0; line < sizeof(stats_entry); line += 64) __builtin_prefetch(entry + line, 1);
 }
 
-// Records the identity hash and the state of the entry just counted, the
-// last one.
+// Records the identity of the entry just counted, the last one.
 void note_entry(stats_array *array);
 
-// The identity hashes, or the states, of every entry; null when they were
-// not recorded.
-const uint64_t *identity_hashes_of(const stats_array &array);
-const entry_state *states_of(const stats_array &array);
+// The identity of every entry, recorded from the entries first when the
+// array holds a count of them other than its count.
+const entry_identity *identities_of(stats_array *array);
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. Its memory (the entry block and the room

@@ -57,24 +57,21 @@ bool masks_its_services(const stats_entry &candidate) {
          candidate.host_name != nullptr;
 }
 
-bool any_entry(const stats_entry &) { return true; }
-
 // Whether a non-host entry belongs to a host that is down or unreachable in
 // the same array. An entry without a host name belongs to no host. The down
 // hosts are found once per array, not once per entry.
 bool host_is_down(stats_array *array, const stats_entry *judged) {
   if (judged->type == entry_host || judged->host_name == nullptr) return false;
   if (!array->down_hosts.built)
-    build_entry_groups(array->entries, array->count, group_key::host_name, masks_its_services,
-                       nullptr, &array->down_hosts);
+    build_entry_groups(identities_of(array), array->count, group_key::host_name, array->entries,
+                       masks_its_services, &array->down_hosts);
   uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
-  index_span down =
-      find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
+  index_span down = find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
   return down.begin != down.end;
 }
 
-bool matches(const stats_entry &candidate, const char *host, const char *service) {
-  return same_text(candidate.host_name, host) && same_text(candidate.service_description, service);
+bool same_names(const entry_identity &candidate, const char *host, const char *service) {
+  return same_text(candidate.host, host) && same_text(candidate.service, service);
 }
 
 bool has_no_checks(const stats_entry *entry) {
@@ -100,69 +97,57 @@ bool local_calendar_time(int64_t seconds, tm *when) {
 
 const char *text_or_empty(const char *text) { return text ? text : ""; }
 
-// find_previous_entry for names whose identity hash is known.
+// find_previous_entry for names whose identity hash is known; a match's
+// state is stored in `state`.
 int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
-                         const char *service) {
+                         const char *service, entry_state *state) {
   int32_t count = array->count;
   if (count <= 0) return -1;
   // Computed in 64 bits and reduced first, so no cursor value can overflow
   // or index outside the array.
   int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
-  const uint64_t *hashes = identity_hashes_of(*array);
+  const entry_identity *identities = identities_of(array);
   int32_t found = -1;
   // In an unchanged file order the match is the last one or its successor:
   // the first two candidates of the walk from the cursor. A candidate whose
-  // hash differs cannot match, and its entry need not be read.
-  for (int64_t k = 0; k < 2 && k < count && found < 0; k++) {
+  // hash differs cannot match.
+  for (int64_t k = 0; k < 2 && k < count && found < 0 && array->in_file_order; k++) {
     int32_t candidate = static_cast<int32_t>((start + k) % count);
-    if ((hashes == nullptr || hashes[candidate] == hash) &&
-        matches(array->entries[candidate], host, service))
+    if (identities[candidate].hash == hash && same_names(identities[candidate], host, service))
       found = candidate;
   }
+  if (found >= 0) *state = identities[found].state;
   // Otherwise the walk's answer is the identity's first index at or after
   // the cursor, or, wrapping, its first index of all.
   if (found < 0) {
     if (!array->by_identity.built)
-      build_entry_groups(array->entries, count, group_key::identity, any_entry, hashes,
+      build_entry_groups(identities, count, group_key::identity, nullptr, nullptr,
                          &array->by_identity);
     index_span same = find_entry_group(array->by_identity, hash, host, service);
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
+    // The group's own record spares a read of the identities.
+    *state = found == *same.begin ? same.first_state : identities[found].state;
+    array->in_file_order = (found - start + count) % count < 2;
   }
   lookup_cursor = found;
   return found;
 }
 
-// Lookups in a reordered file land on random places of the previous array,
-// each a wait for memory. Touching the places of the lookups a few entries
-// ahead lets those waits overlap; no answer depends on it.
-void warm_lookups_ahead(const stats_array &current, int32_t index, const stats_array &previous) {
-  const uint64_t *hashes = identity_hashes_of(current);
-  if (hashes == nullptr || !previous.by_identity.built) return;
+// Lookups in a reordered file land on random slots of the previous array's
+// groups, each a wait for memory. Asking for the slot of the lookup some
+// entries ahead lets those waits overlap; no answer depends on it. (Asking
+// for the group's record as well would wait for that slot first.)
+void warm_lookups_ahead(const entry_identity *current, int32_t count, int32_t index,
+                        const stats_array &previous) {
   const entry_groups &groups = previous.by_identity;
-  const entry_state *states = states_of(previous);
-  // First the slot, then the group's names and the state of its entry.
-  if (index + 24 < current.count) __builtin_prefetch(&home_slot(groups, hashes[index + 24]));
-  if (index + 12 < current.count) {
-    const group_slot &slot = home_slot(groups, hashes[index + 12]);
-    if (slot.first >= 0) {
-      __builtin_prefetch(groups.names.data() + slot.record);
-      if (states != nullptr) __builtin_prefetch(&states[slot.first]);
-    }
-  }
+  if (groups.built && index + 24 < count)
+    __builtin_prefetch(&home_slot(groups, current[index + 24].hash));
 }
 
-// The state of entry `index`, from the recorded states when there are any:
-// they spare a read of the entry, far away in a large array.
-entry_state state_of(const stats_array &array, int32_t index) {
-  const entry_state *states = states_of(array);
-  if (states != nullptr) return states[index];
-  return {array.entries[index].current_state, array.entries[index].state_type};
-}
-
-// changed_since_previous for the previous entry's state alone.
-bool change_is_reported(const entry_state &previous, const stats_entry &current, bool hard_only) {
+// changed_since_previous for the two entries' states alone.
+bool change_is_reported(const entry_state &previous, const entry_state &current, bool hard_only) {
   if (!hard_only) return previous.current_state != current.current_state;
   for (const hard_change_rule &rule : hard_change_rules) {
     if (rule.previous_type != previous.state_type ||
@@ -179,21 +164,18 @@ bool change_is_reported(const entry_state &previous, const stats_entry &current,
 
 void report_entry(stats_array *current, int32_t index, stats_array *previous,
                   bool hard_only, report_layout layout) {
-  const stats_entry *entry = &current->entries[index];
   bool reported;
   if (is_none(*previous)) {
     reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
-    // The parser recorded the entry's identity hash; the lookup needs it.
-    const uint64_t *hashes = identity_hashes_of(*current);
-    uint64_t hash = hashes != nullptr ? hashes[index]
-                                      : hash_of_names(group_key::identity, entry->host_name,
-                                                      entry->service_description);
-    warm_lookups_ahead(*current, index, *previous);
-    int32_t match = find_named_entry(previous, hash, entry->host_name, entry->service_description);
-    reported = match < 0 || change_is_reported(state_of(*previous, match), *entry, hard_only);
+    const entry_identity *identities = identities_of(current);
+    const entry_identity &entry = identities[index];
+    warm_lookups_ahead(identities, current->count, index, *previous);
+    entry_state before;
+    int32_t match = find_named_entry(previous, entry.hash, entry.host, entry.service, &before);
+    reported = match < 0 || change_is_reported(before, entry.state, hard_only);
   }
-  if (reported) print_report_line(entry, layout);
+  if (reported) print_report_line(&current->entries[index], layout);
 }
 
 bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
@@ -217,12 +199,15 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 }
 
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service) {
-  return find_named_entry(array, hash_of_names(group_key::identity, host, service), host, service);
+  entry_state state;
+  return find_named_entry(array, hash_of_names(group_key::identity, host, service), host, service,
+                          &state);
 }
 
 bool changed_since_previous(const stats_entry *previous,
                             const stats_entry *current, bool hard_only) {
-  return change_is_reported({previous->current_state, previous->state_type}, *current, hard_only);
+  return change_is_reported({previous->current_state, previous->state_type},
+                            {current->current_state, current->state_type}, hard_only);
 }
 
 const char *state_label(int32_t current_state) {
