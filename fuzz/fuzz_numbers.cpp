@@ -20,6 +20,11 @@ void check_integers(const char *text) {
   if (as_long != expected || errno != expected_errno) __builtin_trap();
   uint32_t expected_low = static_cast<uint32_t>(static_cast<unsigned long long>(expected));
   if (static_cast<uint32_t>(text_to_int(text)) != expected_low) __builtin_trap();
+  // As a parser reads it: digits stand behind the NUL, and must not count.
+  std::vector<char> padded(text, text + strlen(text) + 1);
+  padded.insert(padded.end(), 15, '7');
+  if (padded_text_to_long(padded.data()) != expected) __builtin_trap();
+  if (static_cast<uint32_t>(padded_text_to_int(padded.data())) != expected_low) __builtin_trap();
 }
 
 void check_double(const char *text) {

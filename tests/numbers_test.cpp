@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -20,10 +21,19 @@ TEST(numbers, text_conversions_follow_the_c_library) {
       {"0x1f", 0, 0},           {"-0", 0, 0},         {"4294967297", 4294967297LL, 1},
       {"9223372036854775807", INT64_MAX, -1},       {"9223372036854775808", INT64_MAX, -1},
       {"-9223372036854775808", INT64_MIN, 0},       {"-9223372036854775809", INT64_MIN, 0},
+      // Around the eight-digit words of the padded reading.
+      {"7", 7, 7},              {"12345678", 12345678, 12345678},
+      {"12345678;9", 12345678, 12345678},           {"1796748586", 1796748586, 1796748586},
+      {"00000000001", 1, 1},    {"123456789012345", 123456789012345LL, -2045911175},
+      {"1234567890123456", 1234567890123456LL, 1015724736},
   };
   for (const auto &c : integers) {
     EXPECT_EQ(c.as_long, text_to_long(c.text)) << c.text;
     EXPECT_EQ(c.as_int, text_to_int(c.text)) << c.text;
+    // Digits after the NUL must not be read as part of the number.
+    std::string padded = std::string(c.text) + '\0' + std::string(15, '7');
+    EXPECT_EQ(c.as_long, padded_text_to_long(padded.c_str())) << c.text;
+    EXPECT_EQ(c.as_int, padded_text_to_int(padded.c_str())) << c.text;
   }
   errno = 0;
   text_to_long("-9223372036854775808");

@@ -133,13 +133,13 @@ int32_t low_8_bits(int32_t value) {
 
 int32_t int_value(conversion how, const char *field) {
   switch (how) {
-    case conversion::int8_number: return low_8_bits(text_to_int(field));
+    case conversion::int8_number: return low_8_bits(padded_text_to_int(field));
     case conversion::host_state: return is_word(field, "UP") ? 0 : 2;
     case conversion::service_state: return find_status_text(field).current_state;
     case conversion::last_hard_state: return find_status_text(field).last_hard_state;
     case conversion::state_type: return is_word(field, "SOFT") ? 0 : 1;
     case conversion::check_type: return is_word(field, "ACTIVE") ? 1 : 0;
-    default: return text_to_int(field);
+    default: return padded_text_to_int(field);
   }
 }
 
@@ -149,7 +149,7 @@ void fill_column(const column &c, const char *field, size_t length, stats_entry 
   if (c.how == conversion::plain)
     store_value(c.target, field, length, entry, texts);
   else if (c.how == conversion::int_as_double)
-    entry->*c.target.floating = static_cast<double>(text_to_int(field));
+    entry->*c.target.floating = static_cast<double>(padded_text_to_int(field));
   else
     entry->*c.target.int32 = int_value(c.how, field);
 }
@@ -175,8 +175,10 @@ uint64_t separators_in(uint64_t word) {
 
 // Cuts the line of `length` bytes, which holds no NUL, at its first
 // `limit` - 1 separators and returns the number of fields, at most `limit`:
-// the last one keeps the rest of the line, separators and all. Lines are
-// long and fields short, so the separators are found eight bytes at a time.
+// the last one keeps the rest of the line, separators and all. The slot
+// after the last field points one past the line's NUL, so that every field
+// ends one byte before the next slot. Lines are long and fields short, so
+// the separators are found eight bytes at a time.
 int32_t split_line(char *line, size_t length, char **slots, int32_t limit) {
   int32_t field = 0;
   slots[0] = line;
@@ -185,15 +187,19 @@ int32_t split_line(char *line, size_t length, char **slots, int32_t limit) {
     slots[++field] = line + at + 1;
     return field + 1 == limit;
   };
-  if (limit == 1) return 1;
+  auto done = [&] {
+    slots[field + 1] = line + length + 1;
+    return field + 1;
+  };
+  if (limit == 1) return done();
   size_t at = 0;
   for (; at + 8 <= length; at += 8)
     for (uint64_t found = separators_in(little_endian_word(line + at)); found != 0;
          found &= found - 1)
-      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)) / 8)) return limit;
+      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)) / 8)) return done();
   for (; at < length; at++)
-    if (line[at] == ';' && cut_at(at)) return limit;
-  return field + 1;
+    if (line[at] == ';' && cut_at(at)) return done();
+  return done();
 }
 
 // The array while a parse builds it: the counted entries and room for more.
@@ -238,20 +244,16 @@ void handle_line(char *line, log_parse *parse) {
   if (kind == nullptr) return;
   // Fewer fields is a broken record; more means `;` in the plugin output,
   // the last field, which is left whole.
-  char *slots[max_log_fields];
+  char *slots[max_log_fields + 1];
   if (split_line(line, length, slots, kind->fields) < kind->fields) return;
 
   text_arena *texts = &parse->array->texts;
   // The header's first character is no part of its time.
-  entry->last_update = text_to_long(slots[0] + 1);
-  // A field ends where the next begins, the last one at the line's end.
-  auto length_of = [&](int32_t field) {
-    const char *after = field + 1 < kind->fields ? slots[field + 1] - 1 : end;
-    return static_cast<size_t>(after - slots[field]);
-  };
+  entry->last_update = padded_text_to_long(slots[0] + 1);
   for (size_t i = 0; i < kind->column_count; i++) {
     int32_t field = kind->columns[i].field;
-    fill_column(kind->columns[i], slots[field], length_of(field), entry, texts);
+    size_t field_length = static_cast<size_t>(slots[field + 1] - 1 - slots[field]);
+    fill_column(kind->columns[i], slots[field], field_length, entry, texts);
   }
   if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
@@ -264,7 +266,7 @@ void handle_line(char *line, log_parse *parse) {
 int32_t split_fields(char *line, char *slots[max_log_fields]) {
   // One field more than the slots hold: the text after a 32nd separator,
   // which is dropped.
-  char *fields[max_log_fields + 1];
+  char *fields[max_log_fields + 2];
   int32_t count = split_line(line, strlen(line), fields, max_log_fields + 1);
   if (count > max_log_fields) count = max_log_fields;
   for (int32_t i = 0; i < max_log_fields; i++) slots[i] = i < count ? fields[i] : nullptr;

@@ -32,8 +32,9 @@ constexpr size_t up_to_nul = SIZE_MAX;
 
 // Reads `value`, of `length` bytes, by the field's kind (a copy in `texts`,
 // or a number read like atoi, atol or atof) and stores it in `entry`,
-// replacing what was there. Only a text needs the length. Inline, as the
-// parsers store millions of values a poll.
+// replacing what was there. Only a text needs the length. The value must be
+// readable eight bytes past any of its bytes, as in a parser's line. Inline,
+// as the parsers store millions of values a poll.
 inline void store_value(const entry_field &field, const char *value, size_t length,
                         stats_entry *entry, text_arena *texts) {
   switch (field.kind) {
@@ -41,10 +42,10 @@ inline void store_value(const entry_field &field, const char *value, size_t leng
       entry->*field.text = arena_copy(texts, value, length == up_to_nul ? strlen(value) : length);
       break;
     case value_kind::int32:
-      entry->*field.int32 = text_to_int(value);
+      entry->*field.int32 = padded_text_to_int(value);
       break;
     case value_kind::int64:
-      entry->*field.int64 = text_to_long(value);
+      entry->*field.int64 = padded_text_to_long(value);
       break;
     case value_kind::floating:
       entry->*field.floating = text_to_double(value);

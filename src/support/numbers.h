@@ -19,6 +19,12 @@ int64_t text_to_long_in_full(const char *text);
 // on the platforms sentrel runs on.
 inline int32_t text_to_int(const char *text);
 
+// text_to_long and text_to_int for text that can be read eight bytes past
+// any of its bytes up to its NUL, as the parsers' lines can: digits are
+// read eight at a time.
+inline int64_t padded_text_to_long(const char *text);
+inline int32_t padded_text_to_int(const char *text);
+
 // The floating-point prefix as strtod reads it ("nan" and "inf" included).
 inline double text_to_double(const char *text);
 
@@ -65,6 +71,49 @@ int64_t text_to_long(const char *text) {
 }
 
 int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
+
+// How many of the bytes of `word`, from the first (the lowest), are decimal
+// digits before one that is not. A byte is a digit when it differs from '0'
+// by at most 9; adding 0x76 to that difference carries into the byte's top
+// bit exactly when it is more, and never into the next byte.
+inline int leading_digits(uint64_t word) {
+  uint64_t differences = word ^ UINT64_C(0x3030303030303030);
+  uint64_t over_nine = (((differences & UINT64_C(0x7f7f7f7f7f7f7f7f)) + UINT64_C(0x7676767676767676)) |
+                        differences) & UINT64_C(0x8080808080808080);
+  return over_nine == 0 ? 8 : __builtin_ctzll(over_nine) / 8;
+}
+
+// The value of the first `count` (1 to 8) bytes of `word`, all digits:
+// shifted up so that zeros lead them, then combined in pairs, fours and
+// eights by multiplications whose wanted sums land in the high half.
+inline uint64_t digits_value(uint64_t word, int count) {
+  uint64_t values = (word ^ UINT64_C(0x3030303030303030)) << (8 * (8 - count));
+  values = values * 10 + (values >> 8);
+  return (((values & UINT64_C(0x000000ff000000ff)) * (100 + (UINT64_C(1000000) << 32))) +
+          (((values >> 16) & UINT64_C(0x000000ff000000ff)) * (1 + (UINT64_C(10000) << 32)))) >>
+         32;
+}
+
+int64_t padded_text_to_long(const char *text) {
+  // Fast paths: one digit alone, the most common number of all, or up to
+  // 15 digits with nothing before them, which cannot overflow: the form of
+  // every number in a status file.
+  static const uint64_t powers_of_ten[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+  unsigned digit = static_cast<unsigned char>(text[0]) - unsigned{'0'};
+  if (digit <= 9 && static_cast<unsigned char>(text[1]) - unsigned{'0'} > 9) return digit;
+  uint64_t first = little_endian_word(text);
+  int count = leading_digits(first);
+  if (count == 0) return text_to_long_in_full(text);
+  if (count < 8) return static_cast<int64_t>(digits_value(first, count));
+  uint64_t second = little_endian_word(text + 8);
+  int more = leading_digits(second);
+  if (more == 8) return text_to_long(text);
+  uint64_t value = digits_value(first, 8);
+  if (more > 0) value = value * powers_of_ten[more] + digits_value(second, more);
+  return static_cast<int64_t>(value);
+}
+
+int32_t padded_text_to_int(const char *text) { return low_32_bits(padded_text_to_long(text)); }
 
 double text_to_double(const char *text) {
   // Fast path: digits with at most one point, 15 digits at most and nothing
