@@ -172,7 +172,8 @@ TEST(same_answers, fast_paths_agree_with_the_plain_rules_on_random_sites) {
     bool log = round % 2 == 1;
     std::vector<record> site;
     for (int h = 0, hosts = 1 + static_cast<int>(random.below(6)); h < hosts; h++) {
-      std::string host = "h" + std::to_string(h);
+      // Now and then names too long for a lookup slot of their own.
+      std::string host = std::string(round % 3 == 2 ? 44 : 0, 'l') + "h" + std::to_string(h);
       site.push_back({true, host, "", 0, 1, 0, 1, 0});
       for (int s = 0, services = static_cast<int>(random.below(5)); s < services; s++)
         site.push_back({false, host, "s" + std::to_string(s), 0, 1, 0, 1, 0});

@@ -34,20 +34,40 @@ uint64_t key_hash(group_key key, const entry_identity &identity) {
                                     : hash_of_names(key, identity.host, nullptr);
 }
 
-void append_name(std::vector<char> *records, const char *name) {
-  records->push_back(name != nullptr);
-  if (name != nullptr) records->insert(records->end(), name, name + strlen(name) + 1);
+const char long_names_mark = 2;
+
+char *encode_name(char *to, const char *name, size_t length) {
+  *to++ = name != nullptr;
+  if (name == nullptr) return to;
+  memcpy(to, name, length + 1);
+  return to + length + 1;
 }
 
-// Appends the record of a new group whose first entry is `first` and
-// returns where it starts.
-size_t append_record(entry_groups *groups, const entry_identity &first) {
-  size_t at = groups->records.size();
-  const char *state = reinterpret_cast<const char *>(&first.state);
-  groups->records.insert(groups->records.end(), state, state + sizeof first.state);
-  append_name(&groups->records, first.host);
-  if (groups->key == group_key::identity) append_name(&groups->records, first.service);
-  return at;
+// Copies the names of a new group's key, whose first entry is `first`,
+// into its slot, or, when they do not fit, into the long names.
+void store_names(entry_groups *groups, group_slot *slot, const entry_identity &first) {
+  bool both = groups->key == group_key::identity;
+  size_t host_length = first.host != nullptr ? strlen(first.host) : 0;
+  size_t service_length = both && first.service != nullptr ? strlen(first.service) : 0;
+  size_t size = (first.host != nullptr ? host_length + 2 : 1) +
+                (!both ? 0 : first.service != nullptr ? service_length + 2 : 1);
+  char *to = slot->names;
+  if (size > sizeof slot->names) {
+    size_t at = groups->long_names.size();
+    slot->names[0] = long_names_mark;
+    memcpy(slot->names + 1, &at, sizeof at);
+    groups->long_names.resize(at + size);
+    to = groups->long_names.data() + at;
+  }
+  to = encode_name(to, first.host, host_length);
+  if (both) encode_name(to, first.service, service_length);
+}
+
+const char *names_of(const entry_groups &groups, const group_slot &slot) {
+  if (slot.names[0] != long_names_mark) return slot.names;
+  size_t at;
+  memcpy(&at, slot.names + 1, sizeof at);
+  return groups.long_names.data() + at;
 }
 
 // Whether the name copied at `*at` equals `name`; when it does, moves `*at`
@@ -65,9 +85,9 @@ bool same_name(const char **at, const char *name) {
   return true;
 }
 
-bool key_matches(const entry_groups &groups, size_t record, const char *host,
+bool key_matches(const entry_groups &groups, const group_slot &slot, const char *host,
                  const char *service) {
-  const char *at = groups.records.data() + record + sizeof(entry_state);
+  const char *at = names_of(groups, slot);
   if (!same_name(&at, host)) return false;
   return groups.key == group_key::host_name || same_name(&at, service);
 }
@@ -80,7 +100,7 @@ size_t probe(const entry_groups &groups, uint64_t hash, const char *host, const 
   for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
     const group_slot &candidate = groups.slots[slot];
     if (candidate.first < 0) return slot;
-    if ((candidate.tag & ~shared_group) == tag && key_matches(groups, candidate.record, host, service))
+    if ((candidate.tag & ~shared_group) == tag && key_matches(groups, candidate, host, service))
       return slot;
   }
 }
@@ -117,7 +137,7 @@ void clear_entry_groups(entry_groups *groups) {
        {&groups->starts, &groups->members, &groups->included, &groups->group_of})
     part->clear();
   groups->slots.clear();
-  groups->records.clear();
+  groups->long_names.clear();
 }
 
 void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
@@ -148,7 +168,10 @@ void build_entry_groups(const entry_identity *identities, int32_t count, group_k
     uint64_t hash = key_hash(key, identity);
     group_slot &slot = groups->slots[probe(*groups, hash, identity.host, identity.service)];
     if (slot.first < 0) {
-      slot = {tag_of(hash), i, append_record(groups, identity)};
+      slot.tag = tag_of(hash);
+      slot.first = i;
+      slot.first_state = identity.state;
+      store_names(groups, &slot, identity);
       groups->group_of[static_cast<size_t>(i)] = group_count++;
     } else {
       slot.tag |= shared_group;
@@ -164,7 +187,7 @@ index_span find_entry_group(const entry_groups &groups, uint64_t hash, const cha
   index_span span;
   const group_slot &slot = groups.slots[probe(groups, hash, host, service)];
   if (slot.first < 0) return span;
-  memcpy(&span.first_state, groups.records.data() + slot.record, sizeof span.first_state);
+  span.first_state = slot.first_state;
   if (!(slot.tag & shared_group)) {
     span.begin = &slot.first;
     span.end = span.begin + 1;

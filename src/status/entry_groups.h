@@ -33,26 +33,26 @@ enum class group_key {
   host_name,  // host_name alone
 };
 
-// A slot of the hash table. The tag (part of the key's hash) passes over
-// most slots of other keys, a key is compared with the group's own copy of
-// its names rather than with an entry, and a group of one entry, the usual
-// case, is answered from the slot and that copy alone: a lookup in a
-// reordered file reads two compact places instead of the entries and texts
-// spread over the array.
-struct group_slot {
-  uint32_t tag = 0;     // high hash bits; the lowest bit marks a group of more than one
-  int32_t first = -1;   // the group's first entry index; -1 for a free slot
-  size_t record = 0;    // where the group's record is in `records`
+// A slot of the hash table, one cache line: a lookup in a reordered file
+// lands on a random slot, and reads that line and little else. The tag (part
+// of the key's hash) passes over most slots of other keys, the key is
+// compared with the slot's own copy of its names, and a group of one entry,
+// the usual case, is answered from the slot alone.
+struct alignas(64) group_slot {
+  uint32_t tag = 0;                  // high hash bits; the lowest bit marks a group of more than one
+  int32_t first = -1;                // the group's first entry index; -1 for a free slot
+  entry_state first_state = {0, 0};  // that entry's state
+  // The key's names, each as a byte saying whether it is present and, if
+  // so, its text with its NUL. Names too long for the slot are in
+  // `long_names`; here is then a byte 2 and where they start there.
+  char names[48] = {};
 };
 
 struct entry_groups {
   bool built = false;
   group_key key = group_key::identity;
   std::vector<group_slot> slots;
-  // Each group's record, one group after another: the state of its first
-  // entry, then each name as a byte saying whether it is present and, if
-  // so, its text with its NUL.
-  std::vector<char> records;
+  std::vector<char> long_names;
   // Only groups of more than one entry are laid out: group g is
   // members[starts[g]] up to members[starts[g + 1]].
   std::vector<int32_t> starts;

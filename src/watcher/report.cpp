@@ -127,7 +127,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
-    // The group's own record spares a read of the identities.
+    // The group's slot holds its first entry's state: no identity to read.
     *state = found == *same.begin ? same.first_state : identities[found].state;
     array->in_file_order = (found - start + count) % count < 2;
   }
@@ -137,8 +137,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
 
 // Lookups in a reordered file land on random slots of the previous array's
 // groups, each a wait for memory. Asking for the slot of the lookup some
-// entries ahead lets those waits overlap; no answer depends on it. (Asking
-// for the group's record as well would wait for that slot first.)
+// entries ahead lets those waits overlap; no answer depends on it.
 void warm_lookups_ahead(const entry_identity *current, int32_t count, int32_t index,
                         const stats_array &previous) {
   const entry_groups &groups = previous.by_identity;
