@@ -93,11 +93,11 @@ bool key_matches(const entry_groups &groups, const group_slot &slot, const char 
 }
 
 // The slot that holds the group of (host, service), or the free slot where
-// it would go. The table is never more than half full, so a free slot exists.
+// it would go. The table is never full, so a free slot exists.
 size_t probe(const entry_groups &groups, uint64_t hash, const char *host, const char *service) {
-  size_t mask = groups.slots.size() - 1;
+  size_t size = groups.slots.size();
   uint32_t tag = tag_of(hash);
-  for (size_t slot = static_cast<size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+  for (size_t slot = home_index(groups, hash);; slot = slot + 1 == size ? 0 : slot + 1) {
     const group_slot &candidate = groups.slots[slot];
     if (candidate.first < 0) return slot;
     if ((candidate.tag & ~shared_group) == tag && key_matches(groups, candidate, host, service))
@@ -149,21 +149,20 @@ void build_entry_groups(const entry_identity *identities, int32_t count, group_k
   std::vector<int32_t> &included = groups->included;
   for (int32_t i = 0; i < count; i++)
     if (include == nullptr || include(entries[i])) included.push_back(i);
-  uint64_t size = 16;
-  while (size < UINT64_C(2) * included.size()) size *= 2;
-  groups->slots.assign(static_cast<size_t>(size), group_slot{});
+  // A third of the slots stay free, which keeps the runs of taken slots
+  // that a lookup passes short.
+  groups->slots.assign(included.size() / 2 * 3 + 16, group_slot{});
   groups->group_of.assign(static_cast<size_t>(count > 0 ? count : 0), -1);
 
   // A group number for every included entry, in file order, so that each
   // group's members come out ascending.
   int32_t group_count = 0;
-  size_t mask = groups->slots.size() - 1;
   for (size_t k = 0; k < included.size(); k++) {
     int32_t i = included[k];
     // Each insert lands on a random slot; asking for the one some entries
     // ahead lets those memory waits overlap.
     if (key == group_key::identity && k + 16 < included.size())
-      __builtin_prefetch(&groups->slots[identities[included[k + 16]].hash & mask]);
+      __builtin_prefetch(&home_slot(*groups, identities[included[k + 16]].hash));
     const entry_identity &identity = identities[i];
     uint64_t hash = key_hash(key, identity);
     group_slot &slot = groups->slots[probe(*groups, hash, identity.host, identity.service)];

@@ -89,10 +89,15 @@ void build_entry_groups(const entry_identity *identities, int32_t count, group_k
 index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
                             const char *service);
 
-// The slot where a key of this hash is looked for first: the place to ask
-// the memory for before the lookup itself.
+// The index of the slot where a key of this hash is looked for first: the
+// low 32 bits of the hash scaled to the table's size.
+inline size_t home_index(const entry_groups &groups, uint64_t hash) {
+  return static_cast<size_t>(((hash & UINT32_MAX) * groups.slots.size()) >> 32);
+}
+
+// That slot: the place to ask the memory for before the lookup itself.
 inline const group_slot &home_slot(const entry_groups &groups, uint64_t hash) {
-  return groups.slots[static_cast<size_t>(hash) & (groups.slots.size() - 1)];
+  return groups.slots[home_index(groups, hash)];
 }
 
 #endif
