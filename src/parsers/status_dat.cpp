@@ -100,7 +100,8 @@ void end_block(dat_parse *parse) {
     entry->current_state = 2;
   entry->type = parse->block_kind;
   parse->array->count++;
-  note_entry(parse->array);
+  note_entry(parse->array,
+             hash_of_names(group_key::identity, entry->host_name, entry->service_description));
   parse->block_kind = block_other;
 }
 

@@ -89,12 +89,16 @@ struct record_kind {
   int32_t fields;
   const column *columns;
   size_t column_count;
+  int32_t service_field;  // the service's name, or -1 for a host, whose name is empty
 };
 
+// Both kinds name their host in field 1.
+const int32_t host_field = 1;
+
 const record_kind record_kinds[] = {
-    {"HOST", entry_host, 21, host_columns, sizeof host_columns / sizeof host_columns[0]},
+    {"HOST", entry_host, 21, host_columns, sizeof host_columns / sizeof host_columns[0], -1},
     {"SERVICE", entry_service, 32, service_columns,
-     sizeof service_columns / sizeof service_columns[0]},
+     sizeof service_columns / sizeof service_columns[0], 2},
 };
 
 // Whether `field` is exactly the short `word`: these compares run several
@@ -248,17 +252,24 @@ void handle_line(char *line, log_parse *parse) {
   if (split_line(line, length, slots, kind->fields) < kind->fields) return;
 
   text_arena *texts = &parse->array->texts;
+  auto length_of = [&](int32_t field) {
+    return static_cast<size_t>(slots[field + 1] - 1 - slots[field]);
+  };
   // The header's first character is no part of its time.
   entry->last_update = padded_text_to_long(slots[0] + 1);
   for (size_t i = 0; i < kind->column_count; i++) {
     int32_t field = kind->columns[i].field;
-    size_t field_length = static_cast<size_t>(slots[field + 1] - 1 - slots[field]);
-    fill_column(kind->columns[i], slots[field], field_length, entry, texts);
+    fill_column(kind->columns[i], slots[field], length_of(field), entry, texts);
   }
   if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
   parse->array->count++;
-  note_entry(parse->array);
+  // The names are hashed where they stand in the line, their lengths known.
+  bool service = kind->service_field >= 0;
+  note_entry(parse->array,
+             hash_of_line_names(slots[host_field], length_of(host_field),
+                                service ? slots[kind->service_field] : "",
+                                service ? length_of(kind->service_field) : 0));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/numbers.h"
+
 namespace {
 
 uint64_t mix(uint64_t hash, uint64_t word) {
@@ -9,21 +11,25 @@ uint64_t mix(uint64_t hash, uint64_t word) {
   return hash ^ (hash >> 32);
 }
 
-// The text eight bytes at a time, then its length, so that a missing text
-// (hashed as a length no text has) differs from an empty one.
-uint64_t hash_text(uint64_t hash, const char *text) {
+// The `length` bytes of a text eight at a time, then its length, so that a
+// missing text (hashed as a length no text has) differs from an empty one.
+// A `padded` text can be read eight bytes past its end, so its last bytes
+// are one read as well.
+uint64_t hash_text(uint64_t hash, const char *text, size_t length, bool padded) {
   if (text == nullptr) return mix(hash, UINT64_MAX);
-  size_t length = strlen(text);
   size_t at = 0;
-  for (; at + 8 <= length; at += 8) {
-    uint64_t word;
-    memcpy(&word, text + at, 8);
-    hash = mix(hash, word);
-  }
+  for (; at + 8 <= length; at += 8) hash = mix(hash, little_endian_word(text + at));
+  size_t rest = length - at;
   uint64_t tail = 0;
-  memcpy(&tail, text + at, length - at);
+  if (padded && rest > 0)
+    tail = little_endian_word(text + at) & (UINT64_MAX >> (64 - 8 * rest));
+  else
+    for (size_t i = 0; i < rest; i++)
+      tail |= static_cast<uint64_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
   return mix(mix(hash, tail), length);
 }
+
+size_t length_of(const char *text) { return text != nullptr ? strlen(text) : 0; }
 
 const uint32_t shared_group = 1;
 
@@ -126,9 +132,14 @@ void lay_out_groups(entry_groups *groups, int32_t group_count) {
 }  // namespace
 
 uint64_t hash_of_names(group_key key, const char *host, const char *service) {
-  uint64_t hash = hash_text(0, host);
-  if (key == group_key::identity) hash = hash_text(hash, service);
+  uint64_t hash = hash_text(0, host, length_of(host), false);
+  if (key == group_key::identity) hash = hash_text(hash, service, length_of(service), false);
   return hash;
+}
+
+uint64_t hash_of_line_names(const char *host, size_t host_length, const char *service,
+                            size_t service_length) {
+  return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
 }
 
 void clear_entry_groups(entry_groups *groups) {

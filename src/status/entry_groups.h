@@ -77,6 +77,11 @@ struct index_span {
 // The hash of the names that make up `key`; equal names hash alike.
 uint64_t hash_of_names(group_key key, const char *host, const char *service);
 
+// hash_of_names of an identity whose names, of known lengths, lie in a
+// parser's line, which can be read eight bytes past their ends.
+uint64_t hash_of_line_names(const char *host, size_t host_length, const char *service,
+                            size_t service_length);
+
 // Groups the first `count` entries by `key`: all of them when `include` is
 // null, else those for which it holds. `identities` hold each entry's names
 // and state.

@@ -24,9 +24,13 @@ void swap_memory(stats_array *array) {
   std::swap(array->down_hosts, spare.down_hosts);
 }
 
-entry_identity identity_of(const stats_entry &entry) {
-  return {hash_of_names(group_key::identity, entry.host_name, entry.service_description),
-          entry.host_name, entry.service_description, {entry.current_state, entry.state_type}};
+entry_identity identity_of(const stats_entry &entry, uint64_t hash) {
+  return {hash, entry.host_name, entry.service_description,
+          {entry.current_state, entry.state_type}};
+}
+
+uint64_t identity_hash_of(const stats_entry &entry) {
+  return hash_of_names(group_key::identity, entry.host_name, entry.service_description);
 }
 
 }  // namespace
@@ -46,15 +50,16 @@ void reserve_entries(stats_array *array, int64_t capacity) {
   array->allocated = static_cast<int32_t>(capacity);
 }
 
-void note_entry(stats_array *array) {
-  array->identities.push_back(identity_of(array->entries[array->count - 1]));
+void note_entry(stats_array *array, uint64_t identity_hash) {
+  array->identities.push_back(identity_of(array->entries[array->count - 1], identity_hash));
 }
 
 const entry_identity *identities_of(stats_array *array) {
   if (array->identities.size() != static_cast<size_t>(array->count)) {
     array->identities.clear();
     for (int32_t i = 0; i < array->count; i++)
-      array->identities.push_back(identity_of(array->entries[i]));
+      array->identities.push_back(
+          identity_of(array->entries[i], identity_hash_of(array->entries[i])));
   }
   return array->identities.data();
 }

@@ -48,8 +48,9 @@ inline void warm_entry_ahead(const stats_array &array, int32_t ahead) {
   for (size_t line = 0; line < sizeof(stats_entry); line += 64) __builtin_prefetch(entry + line, 1);
 }
 
-// Records the identity of the entry just counted, the last one.
-void note_entry(stats_array *array);
+// Records the identity of the entry just counted, the last one, whose
+// names have the hash_of_names `identity_hash`.
+void note_entry(stats_array *array, uint64_t identity_hash);
 
 // The identity of every entry, recorded from the entries first when the
 // array holds a count of them other than its count.
