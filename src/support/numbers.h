@@ -34,12 +34,14 @@ double text_to_double_in_full(const char *text);
 
 // The eight bytes at `text` as a number, the first in the lowest byte,
 // whatever the machine's byte order: for scanning text a word at a time.
+// Written out byte by byte, as compilers turn exactly this form into one
+// load (and a byte swap where the machine is big-endian); a loop they may not.
 inline uint64_t little_endian_word(const char *text) {
-  unsigned char bytes[8];
-  memcpy(bytes, text, 8);
-  uint64_t word = 0;
-  for (int i = 7; i >= 0; i--) word = word << 8 | bytes[i];
-  return word;
+  unsigned char b[8];
+  memcpy(b, text, 8);
+  return uint64_t{b[0]} | uint64_t{b[1]} << 8 | uint64_t{b[2]} << 16 | uint64_t{b[3]} << 24 |
+         uint64_t{b[4]} << 32 | uint64_t{b[5]} << 40 | uint64_t{b[6]} << 48 |
+         uint64_t{b[7]} << 56;
 }
 
 // The low 32 bits of `value` as a signed number, without overflow.
