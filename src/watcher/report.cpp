@@ -103,16 +103,18 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
                          const char *service, entry_state *state) {
   int32_t count = array->count;
   if (count <= 0) return -1;
-  // Computed in 64 bits and reduced first, so no cursor value can overflow
-  // or index outside the array.
-  int64_t start = ((static_cast<int64_t>(lookup_cursor) % count) + count) % count;
+  // Reduced into the array in 64 bits, so no cursor value can overflow or
+  // index outside it; a cursor already inside, the usual case, needs no
+  // division.
+  int64_t start = lookup_cursor;
+  if (start >= count || start < 0) start = ((start % count) + count) % count;
   const entry_identity *identities = identities_of(array);
   int32_t found = -1;
   // In an unchanged file order the match is the last one or its successor:
   // the first two candidates of the walk from the cursor. A candidate whose
   // hash differs cannot match.
   for (int64_t k = 0; k < 2 && k < count && found < 0 && array->in_file_order; k++) {
-    int32_t candidate = static_cast<int32_t>((start + k) % count);
+    int32_t candidate = static_cast<int32_t>(start + k < count ? start + k : start + k - count);
     if (identities[candidate].hash == hash && same_names(identities[candidate], host, service))
       found = candidate;
   }
@@ -129,7 +131,8 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
     found = at_or_after != same.end ? *at_or_after : *same.begin;
     // The group's slot holds its first entry's state: no identity to read.
     *state = found == *same.begin ? same.first_state : identities[found].state;
-    array->in_file_order = (found - start + count) % count < 2;
+    int64_t step = found >= start ? found - start : found - start + count;
+    array->in_file_order = step < 2;
   }
   lookup_cursor = found;
   return found;
