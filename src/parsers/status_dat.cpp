@@ -27,10 +27,11 @@ struct dat_parse {
   int32_t block_kind;
   // Writers put the keys of a block kind in the same order every time: for
   // each kind, the row that came first and the row that followed each row
-  // last time; and the row of the last key stored in this block.
+  // last time; and where the row expected next in this block is noted, the
+  // first row's place or the place after the row of the last key stored.
   const status_key *first_row[3];
   const status_key *next_row[3][status_key_count];
-  const status_key *last_row;
+  const status_key **expected;
 };
 
 // The kind of the block an opening line starts: by the start of its name,
@@ -59,23 +60,17 @@ void start_block(dat_parse *parse, const char *line) {
     parse->capacity = static_cast<int32_t>(capacity);
   }
   parse->block_kind = block_kind_of(line);
-  parse->last_row = nullptr;
+  parse->expected = &parse->first_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
   clear_stats_entry(&array->entries[array->count]);
   warm_entry_ahead(*array, 1);
 }
 
-// Where the row expected next in this block is noted.
-const status_key **expected_slot(dat_parse *parse) {
-  if (parse->last_row == nullptr) return &parse->first_row[parse->block_kind];
-  return &parse->next_row[parse->block_kind][parse->last_row - status_key_table];
-}
-
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
   stats_array *array = parse->array;
   store_value(row->field, value, up_to_nul, &array->entries[array->count], &array->texts);
-  *expected_slot(parse) = row;
-  parse->last_row = row;
+  *parse->expected = row;
+  parse->expected = &parse->next_row[parse->block_kind][row - status_key_table];
 }
 
 // A line `key=value` inside a host or service block, the key at `start`
@@ -108,7 +103,7 @@ void end_block(dat_parse *parse) {
 // The row expected next, when the line at `key` holds exactly its key and
 // then `=`: such a line can neither open a block nor hold another key.
 const status_key *expected_row(dat_parse *parse, const char *key) {
-  const status_key *row = *expected_slot(parse);
+  const status_key *row = *parse->expected;
   if (row == nullptr) return nullptr;
   // A word at a time. A word that matched holds no NUL, so each word read
   // starts at or before the line's end, and the reader lets eight bytes be
