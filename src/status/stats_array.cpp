@@ -54,14 +54,10 @@ void note_entry(stats_array *array, uint64_t identity_hash) {
   array->identities.push_back(identity_of(array->entries[array->count - 1], identity_hash));
 }
 
-const entry_identity *identities_of(stats_array *array) {
-  if (array->identities.size() != static_cast<size_t>(array->count)) {
-    array->identities.clear();
-    for (int32_t i = 0; i < array->count; i++)
-      array->identities.push_back(
-          identity_of(array->entries[i], identity_hash_of(array->entries[i])));
-  }
-  return array->identities.data();
+void record_identities(stats_array *array) {
+  array->identities.clear();
+  for (int32_t i = 0; i < array->count; i++)
+    array->identities.push_back(identity_of(array->entries[i], identity_hash_of(array->entries[i])));
 }
 
 void release_stats_array(stats_array *array) {

@@ -52,9 +52,17 @@ inline void warm_entry_ahead(const stats_array &array, int32_t ahead) {
 // names have the hash_of_names `identity_hash`.
 void note_entry(stats_array *array, uint64_t identity_hash);
 
+// Records the identity of every entry from the entries, in place of those
+// recorded before.
+void record_identities(stats_array *array);
+
 // The identity of every entry, recorded from the entries first when the
-// array holds a count of them other than its count.
-const entry_identity *identities_of(stats_array *array);
+// array holds a count of them other than its count. Inline, as a later poll
+// asks for them twice an entry.
+inline const entry_identity *identities_of(stats_array *array) {
+  if (array->identities.size() != static_cast<size_t>(array->count)) record_identities(array);
+  return array->identities.data();
+}
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. Its memory (the entry block and the room
