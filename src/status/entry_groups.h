@@ -39,7 +39,7 @@ enum class group_key {
 // compared with the slot's own copy of its names, and a group of one entry,
 // the usual case, is answered from the slot alone.
 struct alignas(64) group_slot {
-  uint32_t tag = 0;                  // high hash bits; the lowest bit marks a group of more than one
+  uint32_t tag = 0;                  // high hash bits; the lowest bit: a group of more than one
   int32_t first = -1;                // the group's first entry index; -1 for a free slot
   entry_state first_state = {0, 0};  // that entry's state
   // The key's names, each as a byte saying whether it is present and, if

@@ -57,7 +57,8 @@ void note_entry(stats_array *array, uint64_t identity_hash) {
 void record_identities(stats_array *array) {
   array->identities.clear();
   for (int32_t i = 0; i < array->count; i++)
-    array->identities.push_back(identity_of(array->entries[i], identity_hash_of(array->entries[i])));
+    array->identities.push_back(
+        identity_of(array->entries[i], identity_hash_of(array->entries[i])));
 }
 
 void release_stats_array(stats_array *array) {

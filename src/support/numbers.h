@@ -80,8 +80,9 @@ int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); 
 // bit exactly when it is more, and never into the next byte.
 inline int leading_digits(uint64_t word) {
   uint64_t differences = word ^ UINT64_C(0x3030303030303030);
-  uint64_t over_nine = (((differences & UINT64_C(0x7f7f7f7f7f7f7f7f)) + UINT64_C(0x7676767676767676)) |
-                        differences) & UINT64_C(0x8080808080808080);
+  uint64_t low_bits = differences & UINT64_C(0x7f7f7f7f7f7f7f7f);
+  uint64_t over_nine =
+      ((low_bits + UINT64_C(0x7676767676767676)) | differences) & UINT64_C(0x8080808080808080);
   return over_nine == 0 ? 8 : __builtin_ctzll(over_nine) / 8;
 }
 
