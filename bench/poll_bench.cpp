@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -176,26 +175,33 @@ int peak_rss_child(char **argv, FILE *out) {
   return fclose(out) == 0 ? 0 : 1;
 }
 
-double median_read_floor(const std::string &path) {
-  std::vector<double> floors;
-  time_read_floor(path);  // the first read may still find the file on its way to the cache
-  for (int i = 0; i < 5; i++) floors.push_back(time_read_floor(path));
-  std::sort(floors.begin(), floors.end());
-  return floors[2];
+// Times one poll of `kind` of `files` into its row of `results`, after a
+// read floor of its own.
+void time_one_poll(poller *p, const site_files &files, int32_t kind, poll_result *r) {
+  const std::string &polled = files.path[poll_kinds[kind].current];
+  r->bytes = file_bytes(polled);
+  r->floor_seconds.push_back(time_read_floor(polled));
+  r->seconds.push_back(time_poll(p, files, poll_kinds[kind]));
 }
 
 // Fills in `results`, which hold a row per file set and kind in that order.
+// Each timed poll follows a read floor of its own, and the later kinds of a
+// file set are polled in turn, round after round: a spell in which the
+// machine runs slower then falls on a poll and its floor alike, and on
+// every kind alike. First polls come before them, all in a row, as a
+// watcher makes them only once: they leave one array fewer behind, and a
+// later poll after each would have to fault in a fresh one.
 void time_polls(const bench_options &o, const std::vector<site_files> &all, std::vector<poll_result> *results) {
   poller p;
-  size_t next_result = 0;
-  for (const site_files &files : all)
-    for (int32_t kind = 0; kind < poll_kind_count; kind++) {
-      poll_result *r = &(*results)[next_result++];
-      const std::string &polled = files.path[poll_kinds[kind].current];
-      r->bytes = file_bytes(polled);
-      r->floor_seconds = median_read_floor(polled);
-      for (int32_t i = 0; i < o.repetitions; i++) r->seconds.push_back(time_poll(&p, files, poll_kinds[kind]));
-    }
+  for (size_t set = 0; set < all.size(); set++) {
+    poll_result *rows = &(*results)[set * poll_kind_count];
+    time_read_floor(all[set].path[base_file]);  // the first read may find the file on its way to the cache
+    for (int32_t round = 0; round < o.repetitions; round++)
+      time_one_poll(&p, all[set], first_poll, &rows[first_poll]);
+    for (int32_t round = 0; round < o.repetitions; round++)
+      for (int32_t kind = same_order_poll; kind < poll_kind_count; kind++)
+        time_one_poll(&p, all[set], kind, &rows[kind]);
+  }
   release_stats_array(&p.previous);
 }
 
@@ -225,7 +231,7 @@ int main(int argc, char **argv) {
   std::vector<poll_result> results;
   for (const site_files &files : all)
     for (int32_t kind = 0; kind < poll_kind_count; kind++) {
-      poll_result r{files.format, files.services, kind, 0, 0, {}};
+      poll_result r{files.format, files.services, kind, 0, {}, {}};
       r.peak_rss_mib = measure_peak_rss(argv[0], files, kind, o.rss_repetitions);
       results.push_back(r);
     }

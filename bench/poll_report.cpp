@@ -18,7 +18,14 @@ double median(std::vector<double> values) {
 }
 
 double median_seconds(const poll_result &r) { return median(r.seconds); }
-double median_ratio(const poll_result &r) { return median_seconds(r) / r.floor_seconds; }
+double median_floor(const poll_result &r) { return median(r.floor_seconds); }
+
+// The median over the polls of each poll's time over its own floor.
+double median_ratio(const poll_result &r) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < r.seconds.size(); i++) ratios.push_back(r.seconds[i] / r.floor_seconds[i]);
+  return median(ratios);
+}
 
 std::string with_thousands(int64_t n) {
   std::string digits = std::to_string(n);
@@ -122,7 +129,7 @@ const performance_target targets[] = {
 void print_poll_table(FILE *out, const std::vector<poll_result> &results) {
   size_t polls = results.empty() ? 0 : results.front().seconds.size();
   fprintf(out, "| format | services | kind of poll | MB | read floor ms |");
-  for (size_t i = 1; i <= polls; i++) fprintf(out, " poll %zu ms (x floor) |", i);
+  for (size_t i = 1; i <= polls; i++) fprintf(out, " poll %zu ms (x its floor) |", i);
   fprintf(out, " median x floor | MB/s | peak RSS MiB |\n|---|--:|---|--:|--:|");
   for (size_t i = 0; i < polls; i++) fprintf(out, "--:|");
   fprintf(out, "--:|--:|--:|\n");
@@ -130,8 +137,9 @@ void print_poll_table(FILE *out, const std::vector<poll_result> &results) {
     double megabytes = static_cast<double>(r.bytes) / 1e6;
     fprintf(out, "| %s | %s | %s | %.1f | %.2f |", format_name(r.format),
             with_thousands(r.services).c_str(), poll_kinds[r.kind].name, megabytes,
-            1e3 * r.floor_seconds);
-    for (double s : r.seconds) fprintf(out, " %.1f (%.2fx) |", 1e3 * s, s / r.floor_seconds);
+            1e3 * median_floor(r));
+    for (size_t i = 0; i < r.seconds.size(); i++)
+      fprintf(out, " %.1f (%.2fx) |", 1e3 * r.seconds[i], r.seconds[i] / r.floor_seconds[i]);
     fprintf(out, " %.2fx | %.0f |", median_ratio(r), megabytes / median_seconds(r));
     if (r.peak_rss_mib >= 0)
       fprintf(out, " %.1f |\n", r.peak_rss_mib);
@@ -159,7 +167,7 @@ void write_chart_data(FILE *out, const std::vector<poll_result> &results) {
             format_name(format));
     for (const poll_result &r : results) {
       if (r.format != format || r.kind != first_poll) continue;
-      fprintf(out, "%d %.4f", r.services, 1e3 * r.floor_seconds);
+      fprintf(out, "%d %.4f", r.services, 1e3 * median_floor(r));
       for (int32_t k = 0; k < poll_kind_count; k++)
         fprintf(out, " %.4f", 1e3 * median_seconds(*find_result(results, format, r.services, k)));
       fprintf(out, "\n");

@@ -15,8 +15,8 @@ struct poll_result {
   int32_t services;
   int32_t kind;  // index into poll_kinds
   int64_t bytes;
-  double floor_seconds;          // median read floor of the polled file
-  std::vector<double> seconds;   // each timed poll, in order
+  std::vector<double> floor_seconds;  // the read floor timed right before each poll
+  std::vector<double> seconds;        // each timed poll, in order
   double peak_rss_mib = -1;      // -1: not measured
 };
 
