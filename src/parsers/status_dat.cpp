@@ -73,18 +73,16 @@ void store_key_value(dat_parse *parse, const status_key *row, const char *value)
   parse->expected = &parse->next_row[parse->block_kind][row - status_key_table];
 }
 
-// A line `key=value` inside a host or service block, the key at `start`
-// and the `=` at `equals`.
-void read_key_line(dat_parse *parse, char *line, size_t start, size_t equals) {
-  const char *key = line + start;
-  size_t length = equals - start;
-  key_lookup found = look_up_status_key(key, length);
-  if (found.row != nullptr) {
-    store_key_value(parse, found.row, line + equals + 1);
-  } else if (!found.ignored) {
+// The row of a line `key=value` inside a host or service block, the key at
+// `start` and the `=` at `equals`; null for a key that is skipped, which an
+// unknown key is once reported.
+const status_key *row_of_key_line(char *line, size_t start, size_t equals) {
+  key_lookup found = look_up_status_key(line + start, equals - start);
+  if (found.row == nullptr && !found.ignored) {
     line[equals] = '\0';
-    printf("{%s} ???\n", key);
+    printf("{%s} ???\n", line + start);
   }
+  return found.row;
 }
 
 void end_block(dat_parse *parse) {
@@ -120,25 +118,27 @@ const status_key *expected_row(dat_parse *parse, const char *key) {
 void handle_line(dat_parse *parse, char *line) {
   size_t start = 0;
   while (line[start] == ' ' || line[start] == '\t') start++;
-  if (parse->block_kind != block_other) {
-    if (const status_key *row = expected_row(parse, line + start)) {
-      store_key_value(parse, row, line + start + row->length + 1);
+  const status_key *row =
+      parse->block_kind != block_other ? expected_row(parse, line + start) : nullptr;
+  if (row == nullptr) {
+    // A brace opens a block only when no `=` stands before it: plugin
+    // outputs carry JSON and the like, and such a key line must not cut its
+    // block short.
+    size_t stop = start;
+    while (line[stop] != '=' && line[stop] != '{' && line[stop] != '\0') stop++;
+    if (line[stop] == '{') {
+      start_block(parse, line);
       return;
     }
+    if (parse->block_kind == block_other) return;
+    if (line[stop] == '=')
+      row = row_of_key_line(line, start, stop);
+    else if (strchr(line, '}') != nullptr)
+      end_block(parse);
+    if (row == nullptr) return;
   }
-  // A brace opens a block only when no `=` stands before it: plugin outputs
-  // carry JSON and the like, and such a key line must not cut its block short.
-  size_t stop = start;
-  while (line[stop] != '=' && line[stop] != '{' && line[stop] != '\0') stop++;
-  if (line[stop] == '{') {
-    start_block(parse, line);
-  } else if (parse->block_kind == block_other) {
-    return;
-  } else if (line[stop] == '=') {
-    read_key_line(parse, line, start, stop);
-  } else if (strchr(line, '}') != nullptr) {
-    end_block(parse);
-  }
+  // The value follows the key, whose length the row holds, and its `=`.
+  store_key_value(parse, row, line + start + row->length + 1);
 }
 
 }  // namespace
