@@ -103,15 +103,16 @@ void end_block(dat_parse *parse) {
 const status_key *expected_row(dat_parse *parse, const char *key) {
   const status_key *row = *parse->expected;
   if (row == nullptr) return nullptr;
-  // A word at a time. A word that matched holds no NUL, so each word read
-  // starts at or before the line's end, and the reader lets eight bytes be
-  // read from there.
+  // A word at a time, the last one masked to the bytes wanted. A word that
+  // matched holds no NUL, so each word read starts at or before the line's
+  // end, and the reader lets eight bytes be read from there.
   size_t wanted = row->length + 1;
-  for (size_t at = 0; at < wanted; at += 8) {
-    uint64_t differs = little_endian_word(key + at) ^ row->key_line[at / 8];
-    if (at + 8 > wanted) differs &= (uint64_t{1} << (8 * (wanted - at))) - 1;
-    if (differs != 0) return nullptr;
-  }
+  size_t whole = wanted / 8;
+  for (size_t word = 0; word < whole; word++)
+    if (little_endian_word(key + 8 * word) != row->key_line[word]) return nullptr;
+  size_t rest = wanted % 8;
+  uint64_t differs = rest == 0 ? 0 : little_endian_word(key + 8 * whole) ^ row->key_line[whole];
+  if (differs & ((uint64_t{1} << (8 * rest)) - 1)) return nullptr;
   return row;
 }
 
