@@ -32,6 +32,7 @@ struct dat_parse {
   const status_key *first_row[3];
   const status_key *next_row[3][status_key_count];
   const status_key **expected;
+  const status_key **next_of_kind;  // next_row of this block's kind
 };
 
 // The kind of the block an opening line starts: by the start of its name,
@@ -61,6 +62,7 @@ void start_block(dat_parse *parse, const char *line) {
   }
   parse->block_kind = block_kind_of(line);
   parse->expected = &parse->first_row[parse->block_kind];
+  parse->next_of_kind = parse->next_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
   clear_stats_entry(&array->entries[array->count]);
   warm_entry_ahead(*array, 1);
@@ -70,7 +72,7 @@ void store_key_value(dat_parse *parse, const status_key *row, const char *value)
   stats_array *array = parse->array;
   store_value(row->field, value, up_to_nul, &array->entries[array->count], &array->texts);
   *parse->expected = row;
-  parse->expected = &parse->next_row[parse->block_kind][row - status_key_table];
+  parse->expected = &parse->next_of_kind[row - status_key_table];
 }
 
 // The row of a line `key=value` inside a host or service block, the key at
@@ -117,7 +119,8 @@ const status_key *expected_row(dat_parse *parse, const char *key) {
 }
 
 void handle_line(dat_parse *parse, char *line) {
-  size_t start = 0;
+  // Writers indent a key line with one tab.
+  size_t start = line[0] == '\t' ? 1 : 0;
   while (line[start] == ' ' || line[start] == '\t') start++;
   const status_key *row =
       parse->block_kind != block_other ? expected_row(parse, line + start) : nullptr;
@@ -146,7 +149,7 @@ void handle_line(dat_parse *parse, char *line) {
 
 void parse_status_dat(int32_t fd, stats_array *array) {
   *array = stats_array{};
-  dat_parse parse = {array, 0, block_other, {}, {}, nullptr};
+  dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
 }
