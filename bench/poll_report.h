@@ -17,7 +17,7 @@ struct poll_result {
   int64_t bytes;
   std::vector<double> floor_seconds;  // the read floor timed right before each poll
   std::vector<double> seconds;        // each timed poll, in order
-  double peak_rss_mib = -1;      // -1: not measured
+  double peak_rss_mib = -1;           // -1: not measured
 };
 
 // Markdown: a row per format, size and kind of poll.
