@@ -152,14 +152,14 @@ void clear_entry_groups(entry_groups *groups) {
 }
 
 void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
-                        const stats_entry *entries, bool (*include)(const stats_entry &),
+                        bool (*include)(const entry_identity &),
                         entry_groups *groups) {
   clear_entry_groups(groups);
   groups->key = key;
   groups->built = true;
   std::vector<int32_t> &included = groups->included;
   for (int32_t i = 0; i < count; i++)
-    if (include == nullptr || include(entries[i])) included.push_back(i);
+    if (include == nullptr || include(identities[i])) included.push_back(i);
   // A third of the slots stay free, which keeps the runs of taken slots
   // that a lookup passes short.
   groups->slots.assign(included.size() / 2 * 3 + 16, group_slot{});

@@ -17,13 +17,15 @@ struct entry_state {
 };
 
 // What a lookup reads of an entry: its names with the hash_of_names of its
-// identity, and its state. Kept in a dense array beside the entries, which
-// are large and far apart, so that a lookup touches one small record.
+// identity, its state and its type. Kept in a dense array beside the
+// entries, which are large and far apart, so that a lookup touches one small
+// record.
 struct entry_identity {
   uint64_t hash;
   const char *host;
   const char *service;
   entry_state state;
+  int32_t type;
 };
 
 // What makes two entries one group. Names compare byte for byte, and a
@@ -83,10 +85,9 @@ uint64_t hash_of_line_names(const char *host, size_t host_length, const char *se
                             size_t service_length);
 
 // Groups the first `count` entries by `key`: all of them when `include` is
-// null, else those for which it holds. `identities` hold each entry's names
-// and state.
+// null, else those whose identity it holds for.
 void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
-                        const stats_entry *entries, bool (*include)(const stats_entry &),
+                        bool (*include)(const entry_identity &),
                         entry_groups *groups);
 
 // The group of the entries named `host` (and `service`, for an identity

@@ -26,7 +26,7 @@ void swap_memory(stats_array *array) {
 
 entry_identity identity_of(const stats_entry &entry, uint64_t hash) {
   return {hash, entry.host_name, entry.service_description,
-          {entry.current_state, entry.state_type}};
+          {entry.current_state, entry.state_type}, entry.type};
 }
 
 uint64_t identity_hash_of(const stats_entry &entry) {

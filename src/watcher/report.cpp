@@ -52,9 +52,9 @@ bool is_problem_host_state(int32_t state) { return state == 1 || state == 2; }
 
 // A host entry (any entry that is no service) that is down or unreachable
 // masks the services of its host name.
-bool masks_its_services(const stats_entry &candidate) {
-  return candidate.type != entry_service && is_problem_host_state(candidate.current_state) &&
-         candidate.host_name != nullptr;
+bool masks_its_services(const entry_identity &candidate) {
+  return candidate.type != entry_service &&
+         is_problem_host_state(candidate.state.current_state) && candidate.host != nullptr;
 }
 
 // Whether a non-host entry belongs to a host that is down or unreachable in
@@ -63,7 +63,7 @@ bool masks_its_services(const stats_entry &candidate) {
 bool host_is_down(stats_array *array, const stats_entry *judged) {
   if (judged->type == entry_host || judged->host_name == nullptr) return false;
   if (!array->down_hosts.built)
-    build_entry_groups(identities_of(array), array->count, group_key::host_name, array->entries,
+    build_entry_groups(identities_of(array), array->count, group_key::host_name,
                        masks_its_services, &array->down_hosts);
   uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
   index_span down = find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
@@ -123,8 +123,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   // the cursor, or, wrapping, its first index of all.
   if (found < 0) {
     if (!array->by_identity.built)
-      build_entry_groups(identities, count, group_key::identity, nullptr, nullptr,
-                         &array->by_identity);
+      build_entry_groups(identities, count, group_key::identity, nullptr, &array->by_identity);
     index_span same = find_entry_group(array->by_identity, hash, host, service);
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
