@@ -176,10 +176,13 @@ int peak_rss_child(char **argv, FILE *out) {
 }
 
 // Times one poll of `kind` of `files` into its row of `results`, after a
-// read floor of its own.
+// read floor of its own. An untimed poll of the kind comes first, so that
+// the timed one follows the polls a watcher would have made before it, not
+// those of another kind.
 void time_one_poll(poller *p, const site_files &files, int32_t kind, poll_result *r) {
   const std::string &polled = files.path[poll_kinds[kind].current];
   r->bytes = file_bytes(polled);
+  time_poll(p, files, poll_kinds[kind]);
   r->floor_seconds.push_back(time_read_floor(polled));
   r->seconds.push_back(time_poll(p, files, poll_kinds[kind]));
 }
