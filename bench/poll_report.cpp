@@ -77,8 +77,13 @@ worst_figure growth_10k_to_100k(const std::vector<poll_result> &results) {
     for (int32_t k = 0; k < poll_kind_count; k++) {
       const poll_result *small = find_result(results, format, 10000, k);
       const poll_result *large = find_result(results, format, 100000, k);
+      // Each size's cost over its own floors, times the growth of the file:
+      // what the times grow by on a machine that runs at one speed, free of
+      // a spell in which it ran slower while one size was polled.
       if (small && large)
-        consider(&worst, median_seconds(*large) / median_seconds(*small),
+        consider(&worst,
+                 median_ratio(*large) / median_ratio(*small) *
+                     static_cast<double>(large->bytes) / static_cast<double>(small->bytes),
                  std::string(format_name(format)) + ", " + poll_kinds[k].name);
     }
   return worst;
