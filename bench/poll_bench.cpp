@@ -24,7 +24,7 @@ namespace {
 const char usage[] =
     "usage: sentrel_poll_bench [-s services,...] [-r polls] [-k polls] [-c fraction] [-d chart-data] [-t dir]\n"
     "  -s  site sizes in services, ten to a host (1000,10000,100000)\n"
-    "  -r  timed polls of each kind (7)\n"
+    "  -r  timed polls of each kind (11)\n"
     "  -k  polls of each kind in the process whose peak memory is measured (3)\n"
     "  -c  fraction of hosts and services that change state in the next poll (0.02)\n"
     "  -d  also write the medians for the chart to this file\n"
@@ -32,7 +32,7 @@ const char usage[] =
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
-  int32_t repetitions = 7;
+  int32_t repetitions = 11;
   int32_t rss_repetitions = 3;
   double change_fraction = 0.02;
   const char *chart_data = nullptr;
