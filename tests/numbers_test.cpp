@@ -55,11 +55,13 @@ TEST(numbers, text_conversions_follow_the_c_library) {
       {"0.0000000000000000000000001", 1e-25},       {"4.9e-324", 4.9e-324},
       {"1e400", HUGE_VAL},    {"-infinity", -HUGE_VAL},
       {"5.", 5.0},            {"1.5.3", 1.5},         {"00x5", 0.0},
-      {"999999999999.999", 999999999999.999},       {"1234567890.1234567", 1234567890.1234567},
+      {"999999999999.999", 999999999999.999},       {"1234567.1234567", 1234567.1234567},
+      {"12345678.5", 12345678.5}, {"0.12345678", 0.12345678}, {"7x", 7.0},       {"1234567890.1234567", 1234567890.1234567},
   };
   for (const auto &c : doubles) {
-    double value = text_to_double(c.text);
-    EXPECT_EQ(0, memcmp(&c.value, &value, sizeof value)) << c.text << " gave " << value;
+    std::string padded = std::string(c.text) + '\0' + std::string(15, '7');
+    for (double value : {text_to_double(c.text), padded_text_to_double(padded.c_str())})
+      EXPECT_EQ(0, memcmp(&c.value, &value, sizeof value)) << c.text << " gave " << value;
   }
   EXPECT_TRUE(std::isnan(text_to_double("nan")));
   EXPECT_TRUE(std::isnan(text_to_double(" -NaN(12)")));

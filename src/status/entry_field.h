@@ -48,7 +48,7 @@ inline void store_value(const entry_field &field, const char *value, size_t leng
       entry->*field.int64 = padded_text_to_long(value);
       break;
     case value_kind::floating:
-      entry->*field.floating = text_to_double(value);
+      entry->*field.floating = padded_text_to_double(value);
       break;
   }
 }
