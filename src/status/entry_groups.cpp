@@ -84,10 +84,8 @@ bool same_name(const char **at, const char *name) {
     *at = copy;
     return name == nullptr;
   }
-  if (name == nullptr) return false;
-  while (*copy == *name && *copy != '\0') copy++, name++;
-  if (*copy != *name) return false;
-  *at = copy + 1;
+  if (name == nullptr || strcmp(copy, name) != 0) return false;
+  *at = copy + strlen(copy) + 1;
   return true;
 }
 
