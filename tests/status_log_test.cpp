@@ -46,6 +46,9 @@ TEST(split_fields, cuts_at_separators_up_to_32_fields) {
       {std::string(31, ';') + "end", 32, "end"},
       {std::string(31, ';') + "end;dropped", 32, "end"},
       {std::string(40, ';'), 32, ""},
+      // Separators on both sides of a 64-byte boundary, and past a second one.
+      {std::string(63, 'a') + ";;" + std::string(70, 'b'), 3, std::string(70, 'b')},
+      {std::string(150, ';'), 32, ""},
   };
   for (auto &c : cases) {
     SCOPED_TRACE(c.line);
