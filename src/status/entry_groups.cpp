@@ -53,8 +53,8 @@ char *encode_name(char *to, const char *name, size_t length) {
 // into its slot, or, when they do not fit, into the long names.
 void store_names(entry_groups *groups, group_slot *slot, const entry_identity &first) {
   bool both = groups->key == group_key::identity;
-  size_t host_length = first.host != nullptr ? strlen(first.host) : 0;
-  size_t service_length = both && first.service != nullptr ? strlen(first.service) : 0;
+  size_t host_length = length_of(first.host);
+  size_t service_length = both ? length_of(first.service) : 0;
   size_t size = (first.host != nullptr ? host_length + 2 : 1) +
                 (!both ? 0 : first.service != nullptr ? service_length + 2 : 1);
   char *to = slot->names;

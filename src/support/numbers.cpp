@@ -95,11 +95,6 @@ bool read_plain_decimal(const char *text, plain_decimal *number) {
   return true;
 }
 
-// 10^0 to 10^22: every one of them is exact as a double.
-const double exact_powers_of_ten[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
-};
 const int64_t largest_exact_power = 22;
 const uint64_t largest_exact_mantissa = UINT64_C(1) << 53;
 

@@ -79,6 +79,16 @@ int64_t text_to_long(const char *text) {
 
 int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
 
+// Powers of ten to scale digits by: each an exact integer, and as doubles
+// 10^0 to 10^22, every one of them exact, so that one multiplication or
+// division by them rounds as strtod does.
+inline constexpr uint64_t integer_powers_of_ten[] = {1,     10,     100,     1000,
+                                                     10000, 100000, 1000000, 10000000};
+inline constexpr double exact_powers_of_ten[] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
 // How many of the bytes of `word`, from the first (the lowest), are decimal
 // digits before one that is not. A byte is a digit when it differs from '0'
 // by at most 9; adding 0x76 to that difference carries into the byte's top
@@ -106,7 +116,6 @@ int64_t padded_text_to_long(const char *text) {
   // Fast paths: one digit alone, the most common number of all, or up to
   // 15 digits with nothing before them, which cannot overflow: the form of
   // every number in a status file.
-  static const uint64_t powers_of_ten[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
   unsigned digit = static_cast<unsigned char>(text[0]) - unsigned{'0'};
   if (digit <= 9 && static_cast<unsigned char>(text[1]) - unsigned{'0'} > 9) return digit;
   uint64_t first = little_endian_word(text);
@@ -117,7 +126,7 @@ int64_t padded_text_to_long(const char *text) {
   int more = leading_digits(second);
   if (more == 8) return text_to_long(text);
   uint64_t value = digits_value(first, 8);
-  if (more > 0) value = value * powers_of_ten[more] + digits_value(second, more);
+  if (more > 0) value = value * integer_powers_of_ten[more] + digits_value(second, more);
   return static_cast<int64_t>(value);
 }
 
@@ -128,8 +137,6 @@ double text_to_double(const char *text) {
   // after them that could extend the number, as status files write their
   // figures. The digits and their power of ten are exact doubles, so one
   // division rounds the value correctly, as strtod does.
-  static const double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   uint64_t digits = 0;
   int count = 0, after_point = -1;
   const char *at = text;
@@ -149,14 +156,14 @@ double text_to_double(const char *text) {
   bool plain = count > 0 && count <= 15 && *at != 'e' && *at != 'E' && *at != '.' &&
                static_cast<unsigned char>(*at) - unsigned{'0'} > 9 && !hexadecimal &&
                FLT_EVAL_METHOD == 0;
-  if (plain) return static_cast<double>(digits) / powers_of_ten[after_point > 0 ? after_point : 0];
+  if (plain)
+    return static_cast<double>(digits) / exact_powers_of_ten[after_point > 0 ? after_point : 0];
   return text_to_double_in_full(text);
 }
 
 double padded_text_to_double(const char *text) {
   // Fast path: text_to_double's plain form with at most seven digits on
   // each side of the point, which gives its very digits and division.
-  static const double powers_of_ten[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
   uint64_t whole_word = little_endian_word(text);
   int whole = leading_digits(whole_word);
   if (whole == 8 || (whole == 1 && (text[1] == 'x' || text[1] == 'X'))) return text_to_double(text);
@@ -168,15 +175,14 @@ double padded_text_to_double(const char *text) {
     fraction = leading_digits(fraction_word);
     if (fraction == 8) return text_to_double(text);
     if (fraction > 0)
-      digits = digits * static_cast<uint64_t>(powers_of_ten[fraction]) +
-               digits_value(fraction_word, fraction);
+      digits = digits * integer_powers_of_ten[fraction] + digits_value(fraction_word, fraction);
     after += 1 + fraction;
   }
   bool plain = whole + fraction > 0 && *after != 'e' && *after != 'E' && *after != '.' &&
                FLT_EVAL_METHOD == 0;
   if (!plain) return text_to_double(text);
   return fraction == 0 ? static_cast<double>(digits)
-                       : static_cast<double>(digits) / powers_of_ten[fraction];
+                       : static_cast<double>(digits) / exact_powers_of_ten[fraction];
 }
 
 #endif
