@@ -193,6 +193,14 @@ std::string read_file(const std::string &path) {
   return contents.str();
 }
 
+bool is_required(const std::string &part) {
+  const char *required = getenv("SENTREL_REQUIRE");
+  std::istringstream words(required ? required : "");
+  for (std::string word; words >> word;)
+    if (word == part) return true;
+  return false;
+}
+
 std::string fixture(const std::string &name) {
   std::string path = std::string(SENTREL_FIXTURES) + "/" + name;
   EXPECT_EQ(0, access(path.c_str(), R_OK)) << path;

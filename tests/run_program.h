@@ -70,6 +70,19 @@ void write_file(const std::string &path, const std::string &contents);
 // The whole contents of `path`.
 std::string read_file(const std::string &path);
 
+// Whether SENTREL_REQUIRE in the environment (words separated by blanks)
+// names `part`. CI names there what it installs, so that a test of that
+// part cannot pass there as a skip.
+bool is_required(const std::string &part);
+
+// Skips the test for `reason`, or fails it where `part` is required.
+#define SKIP_UNLESS_REQUIRED(part, reason)                                   \
+  do {                                                                       \
+    if (is_required(part)) FAIL() << (reason) << " (SENTREL_REQUIRE names " \
+                                  << (part) << ")";                          \
+    GTEST_SKIP() << (reason);                                                \
+  } while (0)
+
 // The whole contents of `name` below tests/fixtures, such as
 // "nagios4/status-all-ok.dat"; fails the test when it cannot be read.
 std::string fixture(const std::string &name);
