@@ -1,13 +1,13 @@
 // sentrel_poll_bench: what whole polls of large sites cost, each against
-// the cost of merely reading the same file, and how much memory the watcher
-// holds over several polls. Prints Markdown tables; reports go to
+// the cost of merely reading the same file, how much memory the watcher
+// holds over several polls, and what the tools an operator would run
+// instead take for the same work. Prints Markdown tables; reports go to
 // /dev/null, as the watcher's would go to a terminal nobody reads.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "peer_runs.h"
 #include "poll_report.h"
 #include "poll_runs.h"
 #include "status_generator.h"
@@ -23,12 +24,16 @@ namespace {
 
 const char usage[] =
     "usage: sentrel_poll_bench [-s services,...] [-r polls] [-k polls] [-c fraction] [-d chart-data] [-t dir]\n"
+    "                          [-p label=command ...] [-q runs]\n"
     "  -s  site sizes in services, ten to a host (1000,10000,100000)\n"
     "  -r  timed polls of each kind (11)\n"
     "  -k  polls of each kind in the process whose peak memory is measured (3)\n"
     "  -c  fraction of hosts and services that change state in the next poll (0.02)\n"
     "  -d  also write the medians for the chart to this file\n"
-    "  -t  directory for the generated files ($TMPDIR or /tmp)\n";
+    "  -t  directory for the generated files ($TMPDIR or /tmp)\n"
+    "  -p  a peer: a command that lists the problems of the status.dat named after it as\n"
+    "      sentrel's first poll does, in its one-line form (repeat for more peers)\n"
+    "  -q  runs of each peer at each size (3)\n";
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
@@ -37,6 +42,8 @@ struct bench_options {
   double change_fraction = 0.02;
   const char *chart_data = nullptr;
   std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
+  std::vector<peer> peers;
+  int32_t peer_runs = 3;
 };
 
 const status_format formats[] = {status_format::status_dat, status_format::status_log};
@@ -60,7 +67,7 @@ std::vector<int32_t> parse_sizes(const char *text) {
 bench_options parse_options(int argc, char **argv) {
   bench_options o;
   int option;
-  while ((option = getopt(argc, argv, "s:r:k:c:d:t:")) != -1) {
+  while ((option = getopt(argc, argv, "s:r:k:c:d:t:p:q:")) != -1) {
     switch (option) {
       case 's': o.sizes = parse_sizes(optarg); break;
       case 'r': o.repetitions = atoi(optarg); break;
@@ -68,10 +75,17 @@ bench_options parse_options(int argc, char **argv) {
       case 'c': o.change_fraction = atof(optarg); break;
       case 'd': o.chart_data = optarg; break;
       case 't': o.directory = optarg; break;
+      case 'p':
+        o.peers.emplace_back();
+        if (!parse_peer(optarg, &o.peers.back())) fail_usage();
+        break;
+      case 'q': o.peer_runs = atoi(optarg); break;
       default: fail_usage();
     }
   }
-  if (optind != argc || o.sizes.empty() || o.repetitions < 1 || o.rss_repetitions < 1) fail_usage();
+  if (optind != argc || o.sizes.empty() || o.repetitions < 1 || o.rss_repetitions < 1 ||
+      o.peer_runs < 1)
+    fail_usage();
   return o;
 }
 
@@ -133,55 +147,44 @@ int64_t file_bytes(const std::string &path) {
 // Peak memory of a fresh process that makes `repetitions` polls of `kind`:
 // the process that generated the files, and its arrays, do not count.
 double measure_peak_rss(const char *self, const site_files &files, int32_t kind, int32_t repetitions) {
-  std::string arguments[] = {"--peak-rss", files.format == status_format::status_dat ? "dat" : "log",
-                             std::to_string(kind), std::to_string(repetitions),
-                             std::to_string(files.services), files.path[0], files.path[1], files.path[2]};
-  std::vector<char *> argv{const_cast<char *>(self)};
-  for (std::string &argument : arguments) argv.push_back(&argument[0]);
-  argv.push_back(nullptr);
-  int channel[2];
-  require(pipe(channel) == 0, "cannot make a pipe", strerror(errno));
-  pid_t child = fork();
-  require(child >= 0, "cannot fork", strerror(errno));
-  if (child == 0) {
-    dup2(channel[1], STDOUT_FILENO);
-    close(channel[0]);
-    close(channel[1]);
-    execvp(self, argv.data());
-    _exit(127);
-  }
-  close(channel[1]);
-  FILE *answer = fdopen(channel[0], "r");
-  long kib = -1;
-  if (fscanf(answer, "%ld", &kib) != 1) kib = -1;
-  fclose(answer);
-  int status = 0;
-  waitpid(child, &status, 0);
-  require(WIFEXITED(status) && WEXITSTATUS(status) == 0 && kib > 0, "peak memory not measured",
-          files.path[poll_kinds[kind].current]);
-  return static_cast<double>(kib) / 1024;
+  const char *format = files.format == status_format::status_dat ? "dat" : "log";
+  std::vector<std::string> argv{self, "--peak-rss", format, std::to_string(kind),
+                                std::to_string(repetitions), std::to_string(files.services),
+                                files.path[0], files.path[1], files.path[2]};
+  return run_process(self, argv, "/dev/null").peak_rss_mib;
 }
 
 // The fresh process of measure_peak_rss.
-int peak_rss_child(char **argv, FILE *out) {
+int peak_rss_child(char **argv) {
   site_files files{strcmp(argv[2], "dat") == 0 ? status_format::status_dat : status_format::status_log,
                    atoi(argv[5]), {argv[6], argv[7], argv[8]}};
   poller p;
   for (int32_t i = atoi(argv[4]); i > 0; i--) time_poll(&p, files, poll_kinds[atoi(argv[3])]);
-  rusage usage_now;
-  getrusage(RUSAGE_SELF, &usage_now);
   release_stats_array(&p.previous);
-  fprintf(out, "%ld\n", static_cast<long>(usage_now.ru_maxrss));  // KiB on Linux and the BSDs
-  return fclose(out) == 0 ? 0 : 1;
+  return 0;
+}
+
+// Where the fresh first polls of `files` write their reports, for the
+// peers to be checked against.
+std::string first_poll_reports(const site_files &files) {
+  return files.path[base_file] + ".reports";
 }
 
 // Times one poll of `kind` of `files` into its row of `results`, after a
 // read floor of its own. An untimed poll of the kind comes first, so that
 // the timed one follows the polls a watcher would have made before it, not
-// those of another kind.
-void time_one_poll(poller *p, const site_files &files, int32_t kind, poll_result *r) {
+// those of another kind; a fresh process follows no poll.
+void time_one_poll(const char *self, poller *p, const site_files &files, int32_t kind,
+                   poll_result *r) {
   const std::string &polled = files.path[poll_kinds[kind].current];
   r->bytes = file_bytes(polled);
+  if (poll_kinds[kind].fresh_process) {
+    r->floor_seconds.push_back(time_read_floor(polled));
+    process_run run = run_fresh_first_poll(self, files, first_poll_reports(files));
+    r->seconds.push_back(run.seconds);
+    r->peak_rss_mib = std::max(r->peak_rss_mib, run.peak_rss_mib);
+    return;
+  }
   time_poll(p, files, poll_kinds[kind]);
   r->floor_seconds.push_back(time_read_floor(polled));
   r->seconds.push_back(time_poll(p, files, poll_kinds[kind]));
@@ -194,18 +197,32 @@ void time_one_poll(poller *p, const site_files &files, int32_t kind, poll_result
 // every kind alike. First polls come before them, all in a row, as a
 // watcher makes them only once: they leave one array fewer behind, and a
 // later poll after each would have to fault in a fresh one.
-void time_polls(const bench_options &o, const std::vector<site_files> &all, std::vector<poll_result> *results) {
+void time_polls(const char *self, const bench_options &o, const std::vector<site_files> &all,
+                std::vector<poll_result> *results) {
   poller p;
   for (size_t set = 0; set < all.size(); set++) {
     poll_result *rows = &(*results)[set * poll_kind_count];
     time_read_floor(all[set].path[base_file]);  // the first read may find the file on its way to the cache
-    for (int32_t round = 0; round < o.repetitions; round++)
-      time_one_poll(&p, all[set], first_poll, &rows[first_poll]);
+    for (int32_t kind : {first_poll, fresh_first_poll})
+      for (int32_t round = 0; round < o.repetitions; round++)
+        time_one_poll(self, &p, all[set], kind, &rows[kind]);
     for (int32_t round = 0; round < o.repetitions; round++)
       for (int32_t kind = same_order_poll; kind < poll_kind_count; kind++)
-        time_one_poll(&p, all[set], kind, &rows[kind]);
+        time_one_poll(self, &p, all[set], kind, &rows[kind]);
   }
   release_stats_array(&p.previous);
+}
+
+// The peers over each status.dat, checked against sentrel's fresh first
+// polls, which time_polls has left behind.
+std::vector<peer_result> time_all_peers(const char *self, const bench_options &o,
+                                        const std::vector<site_files> &all) {
+  std::vector<peer_result> results;
+  if (o.peers.empty()) return results;
+  for (const site_files &files : all)
+    if (files.format == status_format::status_dat)
+      time_peers(self, o.peers, files, o.peer_runs, first_poll_reports(files), &results);
+  return results;
 }
 
 // What the run wrote, removed however it ends.
@@ -213,16 +230,21 @@ std::vector<site_files> written;
 std::string work_directory;
 
 void remove_files() {
-  for (const site_files &files : written)
+  for (const site_files &files : written) {
     for (const std::string &path : files.path) unlink(path.c_str());
+    unlink(first_poll_reports(files).c_str());
+  }
   if (!work_directory.empty()) rmdir(work_directory.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc >= 4 && strcmp(argv[1], launch_flag) == 0) return launch_child(argc, argv);
+  if (argc == 4 && strcmp(argv[1], fresh_first_poll_flag) == 0)
+    return fresh_first_poll_child(argv[2], argv[3]);
   FILE *out = take_standard_output();
-  if (argc == 9 && strcmp(argv[1], "--peak-rss") == 0) return peak_rss_child(argv, out);
+  if (argc == 9 && strcmp(argv[1], "--peak-rss") == 0) return peak_rss_child(argv);
   bench_options o = parse_options(argc, argv);
   std::string directory = o.directory + "/sentrel-bench-XXXXXX";
   require(mkdtemp(&directory[0]) != nullptr, "cannot make a directory in", o.directory);
@@ -235,19 +257,25 @@ int main(int argc, char **argv) {
   for (const site_files &files : all)
     for (int32_t kind = 0; kind < poll_kind_count; kind++) {
       poll_result r{files.format, files.services, kind, 0, {}, {}};
-      r.peak_rss_mib = measure_peak_rss(argv[0], files, kind, o.rss_repetitions);
+      // A fresh process's peak is that of its own timed runs.
+      if (!poll_kinds[kind].fresh_process)
+        r.peak_rss_mib = measure_peak_rss(argv[0], files, kind, o.rss_repetitions);
       results.push_back(r);
     }
-  time_polls(o, all, &results);
+  time_polls(argv[0], o, all, &results);
+  std::vector<peer_result> peers = time_all_peers(argv[0], o, all);
 
-  fprintf(out, "### Polls\n\n");
+  if (!peers.empty()) {
+    fprintf(out, "### The tools operators would use instead\n\n");
+    print_peer_table(out, peers, results);
+    fprintf(out, "\n");
+  }
+  fprintf(out, "### Each kind of poll\n\n");
   print_poll_table(out, results);
-  fprintf(out, "\n### Targets\n\n");
-  print_targets(out, results);
   if (o.chart_data) {
     FILE *data = fopen(o.chart_data, "w");
     require(data != nullptr, "cannot create", o.chart_data);
-    write_chart_data(data, results);
+    write_chart_data(data, results, peers);
     require(fclose(data) == 0, "cannot write", o.chart_data);
   }
   return fclose(out) == 0 ? 0 : 1;

@@ -7,6 +7,8 @@
 
 namespace {
 
+const status_format both_formats[] = {status_format::status_dat, status_format::status_log};
+
 const char *format_name(status_format format) {
   return format == status_format::status_dat ? "status.dat" : "status.log";
 }
@@ -16,9 +18,6 @@ double median(std::vector<double> values) {
   size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
-
-double median_seconds(const poll_result &r) { return median(r.seconds); }
-double median_floor(const poll_result &r) { return median(r.floor_seconds); }
 
 // The median over the polls of each poll's time over its own floor.
 double median_ratio(const poll_result &r) {
@@ -40,141 +39,83 @@ const poll_result *find_result(const std::vector<poll_result> &results, status_f
   return nullptr;
 }
 
-// The worst figure that `measure` finds over the formats and kinds it is
-// asked about, and where; absent when the run lacks the polls it needs.
-struct worst_figure {
-  bool measured = false;
-  double value = 0;
-  std::string where;
-};
-
-void consider(worst_figure *worst, double value, const std::string &where) {
-  if (worst->measured && value <= worst->value) return;
-  *worst = {true, value, where};
+// " median | fastest-slowest |" in milliseconds.
+void print_times(FILE *out, const std::vector<double> &seconds) {
+  auto range = std::minmax_element(seconds.begin(), seconds.end());
+  fprintf(out, " %.1f | %.1f-%.1f |", 1e3 * median(seconds), 1e3 * *range.first,
+          1e3 * *range.second);
 }
-
-const status_format both_formats[] = {status_format::status_dat, status_format::status_log};
-
-worst_figure ratio_at_100k(const std::vector<poll_result> &results, status_format format) {
-  worst_figure worst;
-  for (int32_t k = 0; k < poll_kind_count; k++)
-    if (const poll_result *r = find_result(results, format, 100000, k))
-      consider(&worst, median_ratio(*r), poll_kinds[k].name);
-  return worst;
-}
-
-worst_figure dat_ratio(const std::vector<poll_result> &results) {
-  return ratio_at_100k(results, status_format::status_dat);
-}
-
-worst_figure log_ratio(const std::vector<poll_result> &results) {
-  return ratio_at_100k(results, status_format::status_log);
-}
-
-worst_figure growth_10k_to_100k(const std::vector<poll_result> &results) {
-  worst_figure worst;
-  for (status_format format : both_formats)
-    for (int32_t k = 0; k < poll_kind_count; k++) {
-      const poll_result *small = find_result(results, format, 10000, k);
-      const poll_result *large = find_result(results, format, 100000, k);
-      // Each size's cost over its own floors, times the growth of the file:
-      // what the times grow by on a machine that runs at one speed, free of
-      // a spell in which it ran slower while one size was polled.
-      if (small && large)
-        consider(&worst,
-                 median_ratio(*large) / median_ratio(*small) *
-                     static_cast<double>(large->bytes) / static_cast<double>(small->bytes),
-                 std::string(format_name(format)) + ", " + poll_kinds[k].name);
-    }
-  return worst;
-}
-
-worst_figure shuffled_over_same_order(const std::vector<poll_result> &results) {
-  worst_figure worst;
-  for (status_format format : both_formats) {
-    const poll_result *same = find_result(results, format, 100000, same_order_poll);
-    const poll_result *shuffled = find_result(results, format, 100000, shuffled_poll);
-    if (same && shuffled)
-      consider(&worst, median_seconds(*shuffled) / median_seconds(*same), format_name(format));
-  }
-  return worst;
-}
-
-worst_figure dat_peak_rss(const std::vector<poll_result> &results) {
-  worst_figure worst;
-  for (int32_t k = 0; k < poll_kind_count; k++) {
-    const poll_result *r = find_result(results, status_format::status_dat, 100000, k);
-    if (r && r->peak_rss_mib >= 0) consider(&worst, r->peak_rss_mib, poll_kinds[k].name);
-  }
-  return worst;
-}
-
-struct performance_target {
-  const char *text;
-  double limit;
-  const char *unit;
-  worst_figure (*measure)(const std::vector<poll_result> &);
-};
-
-const performance_target targets[] = {
-    {"every kind of poll of the 100,000-service status.dat: at most 3 times the read floor", 3, "x",
-     dat_ratio},
-    {"every kind of poll of the 100,000-service status.log: at most 5 times its read floor", 5, "x",
-     log_ratio},
-    {"linear: from 10,000 to 100,000 services every kind of poll grows at most 11 times, in both formats",
-     11, "x", growth_10k_to_100k},
-    {"a shuffled later poll of 100,000 services costs at most 1.25 times a same-order one", 1.25, "x",
-     shuffled_over_same_order},
-    {"peak resident memory over several polls of the 100,000-service status.dat: at most 200 MiB", 200,
-     " MiB", dat_peak_rss},
-};
 
 }  // namespace
 
 void print_poll_table(FILE *out, const std::vector<poll_result> &results) {
-  size_t polls = results.empty() ? 0 : results.front().seconds.size();
-  fprintf(out, "| format | services | kind of poll | MB | read floor ms |");
-  for (size_t i = 1; i <= polls; i++) fprintf(out, " poll %zu ms (x its floor) |", i);
-  fprintf(out, " median x floor | MB/s | peak RSS MiB |\n|---|--:|---|--:|--:|");
-  for (size_t i = 0; i < polls; i++) fprintf(out, "--:|");
-  fprintf(out, "--:|--:|--:|\n");
+  fprintf(out,
+          "| format | services | MB | kind of poll | read floor ms | median ms |"
+          " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
+          "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
   for (const poll_result &r : results) {
     double megabytes = static_cast<double>(r.bytes) / 1e6;
-    fprintf(out, "| %s | %s | %s | %.1f | %.2f |", format_name(r.format),
-            with_thousands(r.services).c_str(), poll_kinds[r.kind].name, megabytes,
-            1e3 * median_floor(r));
-    for (size_t i = 0; i < r.seconds.size(); i++)
-      fprintf(out, " %.1f (%.2fx) |", 1e3 * r.seconds[i], r.seconds[i] / r.floor_seconds[i]);
-    fprintf(out, " %.2fx | %.0f |", median_ratio(r), megabytes / median_seconds(r));
-    if (r.peak_rss_mib >= 0)
-      fprintf(out, " %.1f |\n", r.peak_rss_mib);
-    else
-      fprintf(out, " |\n");
+    fprintf(out, "| %s | %s | %.1f | %s | %.2f |", format_name(r.format),
+            with_thousands(r.services).c_str(), megabytes, poll_kinds[r.kind].name,
+            1e3 * median(r.floor_seconds));
+    print_times(out, r.seconds);
+    fprintf(out, " %.2fx | %.0f | %.1f |\n", median_ratio(r), megabytes / median(r.seconds),
+            r.peak_rss_mib);
   }
 }
 
-void print_targets(FILE *out, const std::vector<poll_result> &results) {
-  fprintf(out, "| target | measured (worst case) | met |\n|---|---|---|\n");
-  for (const performance_target &target : targets) {
-    worst_figure worst = target.measure(results);
-    if (!worst.measured) {
-      fprintf(out, "| %s | not measured: the run lacks these sizes | - |\n", target.text);
-      continue;
+void print_peer_table(FILE *out, const std::vector<peer_result> &peers,
+                      const std::vector<poll_result> &results) {
+  fprintf(out,
+          "| services | MB | tool | runs | median ms | fastest-slowest ms |"
+          " x sentrel's first poll | peak RSS MiB |\n"
+          "|--:|--:|---|--:|--:|--:|--:|--:|\n");
+  for (const poll_result &sentrel : results) {
+    if (sentrel.format != status_format::status_dat || sentrel.kind != fresh_first_poll) continue;
+    std::string size = with_thousands(sentrel.services);
+    double megabytes = static_cast<double>(sentrel.bytes) / 1e6;
+    double sentrel_median = median(sentrel.seconds);
+    fprintf(out, "| %s | %.1f | sentrel, first poll in a fresh process | %zu |", size.c_str(),
+            megabytes, sentrel.seconds.size());
+    print_times(out, sentrel.seconds);
+    fprintf(out, " 1.00x | %.1f |\n", sentrel.peak_rss_mib);
+    for (const peer_result &p : peers) {
+      if (p.services != sentrel.services) continue;
+      fprintf(out, "| %s | %.1f | %s | %zu |", size.c_str(), megabytes, p.label.c_str(),
+              p.seconds.size());
+      print_times(out, p.seconds);
+      fprintf(out, " %.1fx | %.1f |\n", median(p.seconds) / sentrel_median, p.peak_rss_mib);
     }
-    fprintf(out, "| %s | %.2f%s (%s) | %s |\n", target.text, worst.value, target.unit,
-            worst.where.c_str(), worst.value <= target.limit ? "yes" : "**no**");
   }
 }
 
-void write_chart_data(FILE *out, const std::vector<poll_result> &results) {
+void write_chart_data(FILE *out, const std::vector<poll_result> &results,
+                      const std::vector<peer_result> &peers) {
   for (status_format format : both_formats) {
-    fprintf(out, "# %s: services, read floor ms, then the median ms of each kind of poll\n",
-            format_name(format));
+    fprintf(out, "services \"read floor\"");
+    for (int32_t k = 0; k < poll_kind_count; k++) fprintf(out, " \"%s\"", poll_kinds[k].name);
+    // Peers are run over status.dat only, and listed once for all sizes.
+    std::vector<std::string> labels;
+    for (const peer_result &p : peers)
+      if (format == status_format::status_dat &&
+          std::find(labels.begin(), labels.end(), p.label) == labels.end())
+        labels.push_back(p.label);
+    for (const std::string &label : labels) fprintf(out, " \"%s\"", label.c_str());
+    fprintf(out, "\n");
     for (const poll_result &r : results) {
       if (r.format != format || r.kind != first_poll) continue;
-      fprintf(out, "%d %.4f", r.services, 1e3 * median_floor(r));
+      fprintf(out, "%d %.4f", r.services, 1e3 * median(r.floor_seconds));
       for (int32_t k = 0; k < poll_kind_count; k++)
-        fprintf(out, " %.4f", 1e3 * median_seconds(*find_result(results, format, r.services, k)));
+        fprintf(out, " %.4f", 1e3 * median(find_result(results, format, r.services, k)->seconds));
+      for (const std::string &label : labels) {
+        auto run = std::find_if(peers.begin(), peers.end(), [&](const peer_result &p) {
+          return p.label == label && p.services == r.services;
+        });
+        if (run == peers.end())
+          fprintf(out, " ?");
+        else
+          fprintf(out, " %.4f", 1e3 * median(run->seconds));
+      }
       fprintf(out, "\n");
     }
     fprintf(out, "\n\n");

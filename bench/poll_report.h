@@ -1,6 +1,6 @@
 // What a benchmark run found: the table of polls against the read floor,
-// the performance targets with whether the run met them, and the figures
-// the chart is drawn from.
+// the peers' whole processes against sentrel's first poll in a fresh
+// process, and the figures the chart is drawn from.
 #ifndef SENTREL_BENCH_POLL_REPORT_H
 #define SENTREL_BENCH_POLL_REPORT_H
 
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "peer_runs.h"
 #include "status_generator.h"
 
 struct poll_result {
@@ -23,11 +24,15 @@ struct poll_result {
 // Markdown: a row per format, size and kind of poll.
 void print_poll_table(FILE *out, const std::vector<poll_result> &results);
 
-// Markdown: each target, the figure measured for it and whether it is met.
-void print_targets(FILE *out, const std::vector<poll_result> &results);
+// Markdown: a row per size and tool, sentrel's fresh first poll first.
+void print_peer_table(FILE *out, const std::vector<peer_result> &peers,
+                      const std::vector<poll_result> &results);
 
 // Gnuplot data: a block per format, a line per size with the median read
-// floor and the median time of each kind of poll, in milliseconds.
-void write_chart_data(FILE *out, const std::vector<poll_result> &results);
+// floor, the median time of each kind of poll and, for status.dat, of each
+// peer ("?" where it was not run), in milliseconds. Each block begins with
+// a line of column titles.
+void write_chart_data(FILE *out, const std::vector<poll_result> &results,
+                      const std::vector<peer_result> &peers);
 
 #endif

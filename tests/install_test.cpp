@@ -46,25 +46,37 @@ void expect_runnable_sentrel(const std::string &root, const std::string &prefix)
   EXPECT_EQ("sentrel, v0.0.31\n", version.out);
 }
 
-TEST(install, puts_the_program_and_its_manual_below_the_prefix_and_destdir) {
+// What an install puts below its prefix, as Debian wants it: the program,
+// the license, the changelog and the manual page, the last two compressed.
+const std::vector<std::string> installed_tree = {
+    "/bin/sentrel", "/share/doc/sentrel/changelog.gz", "/share/doc/sentrel/copyright",
+    "/share/man/man1/sentrel.1.gz"};
+
+// The contents of the gzip file at `path`.
+std::string decompressed(const std::string &path) {
+  return run_program({"/usr/bin/env", "gzip", "-dc", path}).out;
+}
+
+TEST(install, puts_the_program_and_its_documents_below_the_prefix_and_destdir) {
   std::string tmp = make_temp_dir();
-  const std::vector<std::string> tree = {"/bin/sentrel", "/share/man/man1/sentrel.1"};
 
   program_result plain = run_program(
       {SENTREL_CMAKE, "--install", build_dir, "--prefix", tmp + "/prefix"});
   ASSERT_EQ(0, plain.exit_status) << plain.err;
-  EXPECT_EQ(tree, files_below(tmp + "/prefix"));
+  EXPECT_EQ(installed_tree, files_below(tmp + "/prefix"));
   expect_runnable_sentrel(tmp, "/prefix");
+  EXPECT_EQ(read_file(source_dir + "/docs/sentrel.1"),
+            decompressed(tmp + "/prefix/share/man/man1/sentrel.1.gz"));
 
   program_result staged = run_program({"/usr/bin/env", "DESTDIR=" + tmp + "/stage", SENTREL_CMAKE,
                                        "--install", build_dir, "--prefix", "/opt/sentrel"});
   ASSERT_EQ(0, staged.exit_status) << staged.err;
-  EXPECT_EQ(tree, files_below(tmp + "/stage/opt/sentrel"));
+  EXPECT_EQ(installed_tree, files_below(tmp + "/stage/opt/sentrel"));
   expect_runnable_sentrel(tmp + "/stage", "/opt/sentrel");
   remove_tree(tmp);
 }
 
-TEST(install, debian_package_unpacks_to_a_runnable_sentrel) {
+TEST(install, debian_package_unpacks_to_a_runnable_sentrel_and_passes_lintian) {
   std::string dpkg_deb = find_on_path("dpkg-deb");
   if (dpkg_deb.empty()) GTEST_SKIP() << "dpkg-deb is not installed: no Debian package to check";
   if (access(SENTREL_CPACK, X_OK) != 0) GTEST_SKIP() << "no cpack beside cmake: " SENTREL_CPACK;
@@ -84,9 +96,20 @@ TEST(install, debian_package_unpacks_to_a_runnable_sentrel) {
   EXPECT_EQ("Package: sentrel\nVersion: 0.0.31\n", fields.out) << fields.err;
   program_result unpacked = run_program({dpkg_deb, "-x", package, tmp + "/root"});
   ASSERT_EQ(0, unpacked.exit_status) << unpacked.err;
-  EXPECT_EQ((std::vector<std::string>{"/usr/bin/sentrel", "/usr/share/man/man1/sentrel.1"}),
-            files_below(tmp + "/root"));
+  EXPECT_EQ(installed_tree, files_below(tmp + "/root/usr"));
   expect_runnable_sentrel(tmp + "/root", "/usr");
+  // A version raised without a changelog entry for it.
+  std::string changelog = decompressed(tmp + "/root/usr/share/doc/sentrel/changelog.gz");
+  EXPECT_EQ(0u, changelog.rfind("sentrel (0.0.31) ", 0)) << changelog;
+
+  std::string lintian = find_on_path("lintian");
+  if (lintian.empty()) {
+    remove_tree(tmp);
+    SKIP_UNLESS_REQUIRED("lintian", "lintian is not installed: the package is not checked");
+  }
+  // Informational and pedantic tags are advice; errors and warnings fail.
+  program_result lint = run_program({lintian, "--fail-on", "error,warning", package}, "", 300);
+  EXPECT_EQ(0, lint.exit_status) << lint.out << lint.err;
   remove_tree(tmp);
 }
 

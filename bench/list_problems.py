@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Lists the current HARD problems in a Nagios status.dat, as sentrel's
+first poll does, one line each in sentrel's one-line form.
+
+It is what an operator would write instead of running sentrel: the standard
+library alone, the file read into one dict per host and service. With
+--pynag the file is read by pynag's StatusDat (Debian's python3-pynag)
+instead. bench/run-performance times both against sentrel.
+
+usage: list_problems.py [--pynag] status.dat
+"""
+
+import sys
+import time
+
+LABELS = (" OK ", "WARN", "CRIT", " ?? ")
+
+
+def read_status_dat(path):
+    """The host and service blocks, each a dict of its keys, in file order."""
+    hosts, services = [], []
+    kind, block = None, None
+    with open(path, encoding="utf-8", errors="surrogateescape") as status:
+        for line in status:
+            line = line.rstrip("\n")
+            if line == "\t}":
+                if kind == "hoststatus":
+                    hosts.append(block)
+                elif kind == "servicestatus":
+                    services.append(block)
+                kind, block = None, None
+            elif line.startswith("\t"):
+                if block is not None:
+                    key, _, value = line[1:].partition("=")
+                    block[key] = value
+            elif line.endswith(" {"):
+                kind, block = line[:-2], {}
+    return hosts, services
+
+
+def read_with_pynag(path):
+    from pynag.Parsers.status_dat import StatusDat
+
+    status = StatusDat(filename=path)
+    status.parse()
+    return status.data.get("hoststatus", []), status.data.get("servicestatus", [])
+
+
+def is_problem(entry, down_hosts):
+    """The first-poll rule: a HARD problem that someone should look at."""
+    if entry.get("state_type") != "1":
+        return False
+    if "service_description" in entry and entry.get("host_name") in down_hosts:
+        return False
+    if int(entry["active_checks_enabled"]) == 0 and int(entry["passive_checks_enabled"]) == 0:
+        return False
+    if float(entry["scheduled_downtime_depth"]) != 0:
+        return False
+    if int(entry["notifications_enabled"]) == 0:
+        return False
+    if int(entry["problem_has_been_acknowledged"]) == 1:
+        return False
+    return entry["current_state"] in ("1", "2", "3")
+
+
+def report_line(entry):
+    changed = time.localtime(int(entry["last_state_change"]))
+    state = int(entry["current_state"])
+    if "service_description" not in entry and state == 1:
+        state = 2  # a host DOWN is labelled as one UNREACHABLE: CRIT
+    return "%s %s %s %s, %s\n" % (
+        time.strftime("%Y/%m/%d %H:%M", changed),
+        LABELS[state],
+        entry["host_name"],
+        entry.get("service_description", ""),
+        entry.get("plugin_output", ""),
+    )
+
+
+def main(arguments):
+    reader = read_status_dat
+    if arguments[:1] == ["--pynag"]:
+        reader, arguments = read_with_pynag, arguments[1:]
+    if len(arguments) != 1:
+        sys.exit(__doc__.strip().splitlines()[-1])
+    hosts, services = reader(arguments[0])
+    # A host that is down or unreachable hides the problems of its services.
+    down_hosts = {host["host_name"] for host in hosts if host.get("current_state") in ("1", "2")}
+    out = open(sys.stdout.fileno(), "w", encoding="utf-8", errors="surrogateescape", closefd=False)
+    for entry in hosts + services:
+        if is_problem(entry, down_hosts):
+            out.write(report_line(entry))
+    out.flush()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
