@@ -10,6 +10,8 @@
 // One poll without its pause: reads the source, reports every entry against
 // `*previous` (by the first-poll rule when it is none), flushes, and leaves
 // the new reading in `*previous` (none when the source could not be opened).
+// A status.dat reading that ends inside a block reports nothing, leaves
+// `*previous` as it was and says so on standard error.
 void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous);
 
 // Polls forever; the process ends only when killed or through a fatal error.
