@@ -3,11 +3,15 @@
 // checked poll by poll.
 #include "watcher/polling_loop.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -300,6 +304,72 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
                 result.err);
     }
   }
+}
+
+// The lines of `text`.
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// Rewrites the status file at `path` in place, as Centreon Engine does:
+// truncates it, then writes `text` in pieces of a page with short pauses.
+// Before the first piece, `program` (running with -v) ends two polls: a
+// poll under way at the truncation would otherwise read the start of the
+// old text and then the rest of the new one.
+void rewrite_in_place(const std::string &path, const std::string &text,
+                      const running_program &program) {
+  const size_t piece = 4096;  // a page: readers see the file grow a piece at a time
+  int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+  ASSERT_GE(fd, 0) << path;
+  for (int poll = 0; poll < 2; poll++) wait_for_output_beyond(program, output_size(program));
+  for (size_t at = 0; at < text.size(); at += piece) {
+    usleep(1000);
+    size_t size = std::min(piece, text.size() - at);
+    ASSERT_EQ(static_cast<ssize_t>(size), write(fd, text.data() + at, size));
+  }
+  close(fd);
+}
+
+// Polled all the while it is rewritten in place (-v -i 0), the file is
+// often read cut short. No such reading may count: every report must be one
+// that whole readings give, a change between the two snapshots or a problem
+// of either on a first poll (after the polls that found the file empty).
+// No page boundary of these files falls between two blocks, where a cut
+// would go unnoticed.
+TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
+  const std::string snapshots[] = {fixture("nagios4/status-all-ok.dat"),
+                                   fixture("nagios4/status-host-down.dat")};
+  std::set<std::string> allowed;
+  for (const auto &polls : {std::vector<std::string>{snapshots[0], snapshots[1], snapshots[0]},
+                            std::vector<std::string>{snapshots[1]}})
+    for (const std::string &line : lines_of(watch_snapshots({"-1"}, polls).out))
+      allowed.insert(line);
+  std::string path = make_temp_dir() + "/status.dat";
+  write_file(path, snapshots[0]);
+  running_program program =
+      start_program({SENTREL_BINARY, "-v", "-1", "-i", "0", "-f", path}, {"TZ=UTC"});
+  const std::string checking = "Checking @ ";
+  size_t polls = 0;
+  for (int round = 1; round <= 1000 && (round <= 8 || polls < 400); round++) {
+    rewrite_in_place(path, snapshots[round % 2], program);
+    usleep(5000);  // the whole file, for a few polls
+    std::string out = read_file(program.out_path);
+    polls = 0;
+    for (size_t at = 0; (at = out.find(checking, at)) != std::string::npos; at++) polls++;
+  }
+  program_result result = stop_program(program, SIGTERM);
+  EXPECT_GE(polls, 400u);
+  for (const std::string &line : lines_of(result.out)) {
+    if (line.compare(0, checking.size(), checking) == 0) continue;
+    EXPECT_EQ(1u, allowed.count(line)) << line;
+  }
+  std::vector<std::string> notices = lines_of(result.err);
+  EXPECT_NE(0u, notices.size());
+  for (const std::string &notice : notices)
+    ASSERT_EQ("status file ended inside a block: poll skipped", notice);
 }
 
 // The output with the time of every "Checking @" line that shows a time
