@@ -176,6 +176,28 @@ TEST(buffered_reader, end_of_data_after_line_without_line_feed) {
   EXPECT_EQ('\0', reader.buffer[reader.bytes_held]);
 }
 
+// A file that grows while it is read, as one rewritten in place does: the
+// end found inside a line stays the end, and the rest of that line, written
+// later, is no line of its own.
+TEST(buffered_reader, end_found_inside_a_line_is_final) {
+  std::string path = make_temp_dir() + "/growing";
+  write_file(path, "a=1\ncurrent_sta");
+  int fd = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  std::vector<std::string> lines;
+  {
+    buffered_reader reader(fd, 4096);
+    while (char *line = reader.read_line()) {
+      lines.emplace_back(line);
+      free(line);
+      // The writer goes on once the reader has met the end of the data.
+      if (lines.size() == 2) write_file(path, "a=1\ncurrent_state=2\n");
+    }
+  }
+  close(fd);
+  EXPECT_EQ(std::vector<std::string>({"a=1", "current_sta"}), lines);
+}
+
 std::atomic<int> signals_seen{0};
 void count_signal(int) { signals_seen++; }
 

@@ -43,7 +43,7 @@ int32_t pipe_holding(const std::string &text, pid_t *writer) {
 
 }  // namespace
 
-void parse_text(status_parser parser, const std::string &text, parsed_status *result,
+void parse_text(const status_parser &parser, const std::string &text, parsed_status *result,
                 bool through_pipe) {
   std::string dir = make_temp_dir();
   pid_t writer = -1;

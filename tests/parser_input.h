@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "status/stats_array.h"
@@ -14,7 +15,7 @@
 // A text as the tests show it: "(null)" when it is missing.
 inline std::string text_of(const char *text) { return text == nullptr ? "(null)" : text; }
 
-using status_parser = void (*)(int32_t, stats_array *);
+using status_parser = std::function<void(int32_t, stats_array *)>;
 
 // The outcome of one parse: the array as handed back and what went to
 // standard output meanwhile.
@@ -31,7 +32,7 @@ struct parsed_status {
 
 // Runs `parser` over `text` written to an unlinked temporary file, or, with
 // `through_pipe`, written by a child process into a pipe.
-void parse_text(status_parser parser, const std::string &text, parsed_status *result,
+void parse_text(const status_parser &parser, const std::string &text, parsed_status *result,
                 bool through_pipe = false);
 
 // What `print` wrote to standard output, through a real file descriptor.

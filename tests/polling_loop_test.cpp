@@ -3,14 +3,18 @@
 // checked poll by poll.
 #include "watcher/polling_loop.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -230,6 +234,133 @@ TEST(poll_without_entries, decides_the_rule_of_the_next_poll) {
   }
 }
 
+// `file` cut where `|` stands in `around`, a text of the file.
+std::string cut_inside(const std::string &file, const std::string &around) {
+  size_t bar = around.find('|');
+  size_t at = file.find(around.substr(0, bar) + around.substr(bar + 1));
+  EXPECT_NE(std::string::npos, at) << around;
+  return at == std::string::npos ? file : file.substr(0, at + bar);
+}
+
+// A status file read while it is rewritten in place, or fetched over a
+// connection that closed early, lacks everything after the cut. Such a
+// poll reports nothing and leaves the last whole reading to the next poll,
+// which would otherwise report every entry after the cut as new.
+TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one) {
+  const char nagios[] = "nagios4/status-acks-downtime.dat";
+  const char icinga[] = "icinga2/status-downtimes.dat";
+  struct {
+    const char *file;
+    const char *cut;          // a text of the file, `|` where it is cut
+    const char *limit_report;  // for a cut between blocks: what the next poll reports
+  } cases[] = {
+      {nagios, "info {\n\tcreated=17967|", nullptr},
+      {nagios, "programstatus {\n|", nullptr},
+      {nagios, "hoststatus {\n|", nullptr},
+      {nagios, "\tscheduled_downtime_depth=0\n\t_OWNER=0;dba team\n\t|}", nullptr},
+      {nagios, "\thost_name=lab-|pc", nullptr},
+      {nagios, "\tservice_description=MySQL\n|", nullptr},
+      {nagios, "comment_data=Investigating {|ticket=INC-42}", nullptr},
+      {nagios, "hostdowntime {\n\thost_name=|", nullptr},
+      {nagios, "contactstatus {\n\tcontact_name=night|shift", nullptr},
+      {icinga, "\tcreated=1796774400.|438933", nullptr},
+      {icinga, "hoststatus {\n|\thost_name=gw-core", nullptr},
+      {icinga, "\tcheck_period|\t24x7", nullptr},
+      {icinga, "comment_data=First host of the file {| change=CHG-7", nullptr},
+      {icinga, "hostdowntime {\n\thost_name=mail-01\n|", nullptr},
+      {icinga, "\tservice_description=IMAP\n|", nullptr},
+      {icinga, "\tplugin_output={\"lag_s\": 42|", nullptr},
+      // The limit: nothing marks the end of the file, so a cut between
+      // blocks leaves a whole reading without the blocks after it.
+      {nagios, "\t}\n\n|servicestatus {\n\thost_name=web2\n\tservice_description=Load\n",
+       "2026/12/08 16:49  OK  web2 Load, OK - load average: 0.41, 1.90, 2.70\n"},
+      {icinga, "\t}\n\n|servicestatus {\n\thost_name=db-01\n\tservice_description=Replication",
+       "2026/12/08 23:59 WARN db-01 Replication, "
+       "{\"lag_s\": 42, \"primary\": \"db-00\", \"state\": \"lagging\"}\n"},
+  };
+  const std::vector<std::string> options = {"-1", "-H"};
+  for (const auto &c : cases) {
+    std::string file = fixture(c.file);
+    // Each poll of a whole file after the first prints nothing.
+    std::string whole_polls = watch_snapshots(options, {file, file, file}).out;
+    std::vector<std::string> polls = {file, cut_inside(file, c.cut), file};
+    for (bool over_tcp : {false, true}) {
+      SCOPED_TRACE(std::string(c.file) + " cut at " + c.cut + (over_tcp ? " over TCP" : ""));
+      program_result result = over_tcp ? watch_snapshots_over_tcp(options, polls)
+                                       : watch_snapshots(options, polls);
+      EXPECT_EQ(whole_polls + (c.limit_report ? c.limit_report : ""), result.out);
+      EXPECT_EQ(c.limit_report ? "" : "status file ended inside a block: poll skipped\n",
+                result.err);
+    }
+  }
+}
+
+// The lines of `text`.
+std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// Rewrites the status file at `path` in place, as Centreon Engine does:
+// truncates it, then writes `text` in pieces of a page with short pauses.
+// Before the first piece, `program` (running with -v) ends two polls: a
+// poll under way at the truncation would otherwise read the start of the
+// old text and then the rest of the new one.
+void rewrite_in_place(const std::string &path, const std::string &text,
+                      const running_program &program) {
+  const size_t piece = 4096;  // a page: readers see the file grow a piece at a time
+  int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+  ASSERT_GE(fd, 0) << path;
+  for (int poll = 0; poll < 2; poll++) wait_for_output_beyond(program, output_size(program));
+  for (size_t at = 0; at < text.size(); at += piece) {
+    usleep(1000);
+    size_t size = std::min(piece, text.size() - at);
+    ASSERT_EQ(static_cast<ssize_t>(size), write(fd, text.data() + at, size));
+  }
+  close(fd);
+}
+
+// Polled all the while it is rewritten in place (-v -i 0), the file is
+// often read cut short. No such reading may count: every report must be one
+// that whole readings give, a change between the two snapshots or a problem
+// of either on a first poll (after the polls that found the file empty).
+// No page boundary of these files falls between two blocks, where a cut
+// would go unnoticed.
+TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
+  const std::string snapshots[] = {fixture("nagios4/status-all-ok.dat"),
+                                   fixture("nagios4/status-host-down.dat")};
+  std::set<std::string> allowed;
+  for (const auto &polls : {std::vector<std::string>{snapshots[0], snapshots[1], snapshots[0]},
+                            std::vector<std::string>{snapshots[1]}})
+    for (const std::string &line : lines_of(watch_snapshots({"-1"}, polls).out))
+      allowed.insert(line);
+  std::string path = make_temp_dir() + "/status.dat";
+  write_file(path, snapshots[0]);
+  running_program program =
+      start_program({SENTREL_BINARY, "-v", "-1", "-i", "0", "-f", path}, {"TZ=UTC"});
+  const std::string checking = "Checking @ ";
+  size_t polls = 0;
+  for (int round = 1; round <= 1000 && (round <= 8 || polls < 400); round++) {
+    rewrite_in_place(path, snapshots[round % 2], program);
+    usleep(5000);  // the whole file, for a few polls
+    std::string out = read_file(program.out_path);
+    polls = 0;
+    for (size_t at = 0; (at = out.find(checking, at)) != std::string::npos; at++) polls++;
+  }
+  program_result result = stop_program(program, SIGTERM);
+  EXPECT_GE(polls, 400u);
+  for (const std::string &line : lines_of(result.out)) {
+    if (line.compare(0, checking.size(), checking) == 0) continue;
+    EXPECT_EQ(1u, allowed.count(line)) << line;
+  }
+  std::vector<std::string> notices = lines_of(result.err);
+  EXPECT_NE(0u, notices.size());
+  for (const std::string &notice : notices)
+    ASSERT_EQ("status file ended inside a block: poll skipped", notice);
+}
+
 // The output with the time of every "Checking @" line that shows a time
 // in ctime's form replaced by TIME.
 std::string with_checking_times_masked(const std::string &out) {
@@ -262,6 +393,21 @@ TEST(verbose, each_poll_begins_with_a_checking_line) {
   EXPECT_EQ(line + "2009/11/23 14:07 CRIT db1 load, high\n" + line +
                 "2009/11/23 14:07  OK  db1 load, fine\n" + line,
             with_checking_times_masked(result.out));
+}
+
+// A poll cut short still prints what it printed while parsing, and flushes
+// it; a first poll cut short leaves no reading, so the next is a first poll.
+TEST(verbose, poll_cut_short_prints_its_lines_and_leaves_no_reading_behind) {
+  std::string whole = dat_service("db1", "load", 2, hard, "high", {{"foo", "1"}}) +
+                      dat_service("db1", "disk", 0, hard, "ok");
+  std::string cut = whole.substr(0, whole.find("\tservice_description=disk"));
+  program_result result = watch_snapshots({"-v", "-1"}, {cut, whole, cut});
+  std::string line = std::string(checking_line) + "{foo} ???\n";
+  EXPECT_EQ(line + line + "2009/11/23 14:07 CRIT db1 load, high\n" + line,
+            with_checking_times_masked(result.out));
+  EXPECT_EQ("status file ended inside a block: poll skipped\n"
+            "status file ended inside a block: poll skipped\n",
+            result.err);
 }
 
 // The reports in `out`: the lines of -v left out, and the unflushed tail
@@ -428,15 +574,7 @@ TEST(tcp_source, peer_sending_in_small_pieces_reads_like_a_file) {
 
 TEST(tcp_source, peer_closing_at_once_gives_an_empty_poll) {
   std::string problems = dat_service("db1", "load", 2, hard, "load too high");
-  tcp_peer peer = open_tcp_peer();
-  running_program program = start_program(
-      {SENTREL_BINARY, "-i", "0", "-F", "127.0.0.1:" + std::to_string(peer.port)}, {"TZ=UTC"});
-  for (const std::string &snapshot : {problems, std::string(), problems})
-    serve_snapshot(accept_connection(peer, program), snapshot);
-  int held = accept_connection(peer, program);
-  program_result result = stop_program(program, SIGTERM);
-  close(held);
-  close_tcp_peer(&peer);
+  program_result result = watch_snapshots_over_tcp({}, {problems, "", problems});
   // The empty poll left no array, so the last poll is a first poll again;
   // but it opened its source, so no failure is named.
   EXPECT_EQ(report("CRIT", "db1", "load", "load too high") +

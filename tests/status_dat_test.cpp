@@ -15,8 +15,11 @@
 
 namespace {
 
-void parse(const std::string &text, parsed_status *result, bool through_pipe = false) {
-  parse_text(parse_status_dat, text, result, through_pipe);
+dat_reading parse(const std::string &text, parsed_status *result, bool through_pipe = false) {
+  dat_reading reading = dat_reading::complete;
+  parse_text([&](int32_t fd, stats_array *array) { reading = parse_status_dat(fd, array); },
+             text, result, through_pipe);
+  return reading;
 }
 
 // A block of `kind` holding the given key lines, each indented by a tab.
@@ -75,24 +78,35 @@ TEST(status_dat, block_kind_comes_from_the_raw_opening_line) {
   }
 }
 
-TEST(status_dat, null_array_only_when_no_block_opened) {
+// The array is none only when no block opened; the reading is cut short
+// when the data ends inside a block of any kind.
+TEST(status_dat, where_the_data_ends_decides_the_array_and_the_reading) {
+  const dat_reading complete = dat_reading::complete, cut_short = dat_reading::cut_short;
   struct {
     const char *text;
     bool allocated;
+    dat_reading reading;
   } cases[] = {
-      {"", false},
-      {"# header\n\n#\n", false},
-      {"}\n\thost_name=x\n", false},
-      {"\n\n\n", false},
-      {"info {\n\tversion=4.4.6\n\t}\nprogramstatus {\n\tnagios_pid=1\n\t}\n", true},
-      {"hoststatus {\n\thost_name=never closed\n", true},
+      {"", false, complete},
+      {"# header\n\n#\n", false, complete},
+      {"}\n\thost_name=x\n", false, complete},
+      {"\n\n\n", false, complete},
+      {"info {\n\tversion=4.4.6\n\t}\nprogramstatus {\n\tnagios_pid=1\n\t}\n", true, complete},
+      {"hostcomment {\n\thost_name=a\n\t}\n\tplugin_output={x\n", true, complete},
+      {"hoststatus {\n\thost_name=never closed\n", true, cut_short},
+      {"hoststatus {\n", true, cut_short},
+      {"hoststatus {\n\tplugin_output=a } b\n", true, cut_short},
+      {"hoststatus {\n\tplugin_output={x}\n", true, cut_short},
+      {"info {\n\tversion=4.4.6\n", true, cut_short},
+      {"servicecomment {\n\t}\nservicedowntime {\n\tfoo=1\n\t", true, cut_short},
   };
   for (const auto &c : cases) {
     parsed_status result;
-    parse(c.text, &result);
+    dat_reading reading = parse(c.text, &result);
     SCOPED_TRACE(c.text);
     EXPECT_EQ(0, result.count);
     EXPECT_EQ(c.allocated, result.entries != nullptr);
+    EXPECT_EQ(c.reading, reading);
   }
 }
 

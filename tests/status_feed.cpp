@@ -207,6 +207,26 @@ program_result watch_snapshots(const std::vector<std::string> &arguments,
   return result;
 }
 
+program_result watch_snapshots_over_tcp(const std::vector<std::string> &arguments,
+                                        const std::vector<std::string> &snapshots) {
+  tcp_peer peer = open_tcp_peer();
+  std::vector<std::string> argv = {SENTREL_BINARY, "-i", "0"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  argv.insert(argv.end(), {"-F", "127.0.0.1:" + std::to_string(peer.port)});
+  running_program program = start_program(argv, {"TZ=UTC"});
+  for (const std::string &snapshot : snapshots) {
+    int connection = accept_connection(peer, program);
+    if (connection < 0) break;
+    serve_snapshot(connection, snapshot);
+  }
+  // The next connection shows that every poll served has ended.
+  int held = accept_connection(peer, program);
+  program_result result = stop_program(program, held >= 0 ? SIGTERM : 0);
+  if (held >= 0) close(held);
+  close_tcp_peer(&peer);
+  return result;
+}
+
 namespace {
 
 const char change_time[] = "1258985220";  // 2009-11-23 14:07:00 UTC

@@ -94,6 +94,11 @@ program_result watch_snapshots(const std::vector<std::string> &arguments,
                                const std::vector<std::string> &snapshots,
                                const std::vector<std::string> &launcher = {});
 
+// The same over TCP: sentrel (-i 0 and `arguments`, TZ=UTC) polls a peer on
+// 127.0.0.1 that serves `snapshots`, one per connection, then it is stopped.
+program_result watch_snapshots_over_tcp(const std::vector<std::string> &arguments,
+                                        const std::vector<std::string> &snapshots);
+
 // Fields of a status.dat block, in order.
 using dat_fields = std::vector<std::pair<std::string, std::string>>;
 

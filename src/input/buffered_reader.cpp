@@ -67,6 +67,10 @@ int32_t buffered_reader::read_into_buffer() {
 }
 
 int64_t buffered_reader::find_line_end() {
+  // Once a read found the end inside a line, the data has ended for good. A
+  // file that is being written may have grown since; reading on would
+  // split the line at the old end and go on into text written later.
+  if (read_pos > bytes_held) return -1;
   if (bytes_held - read_pos <= 0 && read_into_buffer() == 0) return -1;
   // Bytes after read_pos already known to hold no line feed, so that a long
   // line is scanned once however many blocks it spans.

@@ -33,6 +33,7 @@ struct dat_parse {
   const status_key *next_row[3][status_key_count];
   const status_key **expected;
   const status_key **next_of_kind;  // next_row of this block's kind
+  bool inside_block;  // of any kind, from its opening line to its closing one
 };
 
 // The kind of the block an opening line starts: by the start of its name,
@@ -61,6 +62,7 @@ void start_block(dat_parse *parse, const char *line) {
     parse->capacity = static_cast<int32_t>(capacity);
   }
   parse->block_kind = block_kind_of(line);
+  parse->inside_block = true;
   parse->expected = &parse->first_row[parse->block_kind];
   parse->next_of_kind = parse->next_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
@@ -88,6 +90,8 @@ const status_key *row_of_key_line(char *line, size_t start, size_t equals) {
 }
 
 void end_block(dat_parse *parse) {
+  parse->inside_block = false;
+  if (parse->block_kind == block_other) return;
   stats_entry *entry = &parse->array->entries[parse->array->count];
   // A host is either up or has a problem; Nagios writes DOWN as 1, which
   // would read as WARNING.
@@ -118,38 +122,46 @@ const status_key *expected_row(dat_parse *parse, const char *key) {
   return row;
 }
 
+// Any line but the key line expected next, its text from `start` on: opens
+// or closes a block, or is a key line of a host or service block, whose row
+// is returned; null for a line that stores nothing.
+const status_key *handle_other_line(dat_parse *parse, char *line, size_t start) {
+  // A brace opens a block only when no `=` stands before it: plugin outputs
+  // carry JSON and the like, and such a key line must not cut its block
+  // short.
+  size_t stop = start;
+  while (line[stop] != '=' && line[stop] != '{' && line[stop] != '\0') stop++;
+  if (line[stop] == '{') {
+    start_block(parse, line);
+    return nullptr;
+  }
+  // Blocks of every kind close, so that a reading can tell whether it ended
+  // inside one; key lines never close a block.
+  if (line[stop] == '\0') {
+    if (stop > start && strchr(line + start, '}') != nullptr) end_block(parse);
+    return nullptr;
+  }
+  if (parse->block_kind == block_other) return nullptr;
+  return row_of_key_line(line, start, stop);
+}
+
 void handle_line(dat_parse *parse, char *line) {
   // Writers indent a key line with one tab.
   size_t start = line[0] == '\t' ? 1 : 0;
   while (line[start] == ' ' || line[start] == '\t') start++;
   const status_key *row =
       parse->block_kind != block_other ? expected_row(parse, line + start) : nullptr;
-  if (row == nullptr) {
-    // A brace opens a block only when no `=` stands before it: plugin
-    // outputs carry JSON and the like, and such a key line must not cut its
-    // block short.
-    size_t stop = start;
-    while (line[stop] != '=' && line[stop] != '{' && line[stop] != '\0') stop++;
-    if (line[stop] == '{') {
-      start_block(parse, line);
-      return;
-    }
-    if (parse->block_kind == block_other) return;
-    if (line[stop] == '=')
-      row = row_of_key_line(line, start, stop);
-    else if (strchr(line, '}') != nullptr)
-      end_block(parse);
-    if (row == nullptr) return;
-  }
+  if (row == nullptr) row = handle_other_line(parse, line, start);
   // The value follows the key, whose length the row holds, and its `=`.
-  store_key_value(parse, row, line + start + row->length + 1);
+  if (row != nullptr) store_key_value(parse, row, line + start + row->length + 1);
 }
 
 }  // namespace
 
-void parse_status_dat(int32_t fd, stats_array *array) {
+dat_reading parse_status_dat(int32_t fd, stats_array *array) {
   *array = stats_array{};
-  dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr};
+  dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr, false};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
+  return parse.inside_block ? dat_reading::cut_short : dat_reading::complete;
 }

@@ -24,17 +24,21 @@ void print_poll_start() {
   printf("Checking @ %s", text ? text : "?\n");
 }
 
-// Reads one poll's array from the source; false, errno telling why, when it
-// could not be opened.
-bool read_status(const watch_settings &settings, stats_array *current) {
+// What a poll got from its source.
+enum class reading { not_opened, complete, cut_short };
+
+// Reads one poll's array from the source; not_opened with errno telling why.
+reading read_status(const watch_settings &settings, stats_array *current) {
   int32_t fd = open_status_source(settings.status_source, settings.source_is_file);
-  if (fd < 0) return false;
-  if (settings.status_dat_format)
-    parse_status_dat(fd, current);
-  else
+  if (fd < 0) return reading::not_opened;
+  reading result = reading::complete;
+  if (settings.status_dat_format) {
+    if (parse_status_dat(fd, current) == dat_reading::cut_short) result = reading::cut_short;
+  } else {
     parse_status_log(fd, current);
+  }
   close(fd);
-  return true;
+  return result;
 }
 
 // Without this line a wrong path or port would look like a quiet network:
@@ -77,12 +81,23 @@ void poll_once(const watch_settings &settings, report_layout layout, stats_array
                source_failure *last_failure) {
   stats_array current;
   if (settings.verbose) print_poll_start();
-  if (read_status(settings, &current)) {
-    last_failure->reason = 0;
-    report_changes(settings, layout, &current, previous);
-    check_reports_written(fflush(nullptr) == 0);
-  } else {
+  reading read = read_status(settings, &current);
+  if (read == reading::not_opened) {
     name_source_failure(settings, errno, last_failure);
+  } else {
+    last_failure->reason = 0;
+    if (read == reading::complete)
+      report_changes(settings, layout, &current, previous);
+    else
+      fputs("status file ended inside a block: poll skipped\n", stderr);
+    check_reports_written(fflush(nullptr) == 0);
+  }
+  // The entries after the cut are missing, not gone: against such a reading
+  // the next poll would report each of them as new. The next poll compares
+  // with the last whole reading instead.
+  if (read == reading::cut_short) {
+    release_stats_array(&current);
+    return;
   }
   release_stats_array(previous);
   *previous = std::move(current);

@@ -17,7 +17,9 @@ struct source_failure {
 // One poll without its pause: reads the source, reports every entry against
 // `*previous` (by the first-poll rule when it is none), flushes, and leaves
 // the new reading in `*previous` (none when the source could not be opened,
-// which is then named unless `*last_failure` already holds its reason).
+// which is then named unless `*last_failure` already holds its reason). A
+// status.dat reading that ends inside a block reports nothing, leaves
+// `*previous` as it was and says so on standard error.
 void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous,
                source_failure *last_failure);
 
