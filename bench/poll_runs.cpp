@@ -34,7 +34,7 @@ void release_previous(poller *p) {
 void poll_file(poller *p, const site_files &files, file_role role) {
   p->settings.status_source = files.path[role].c_str();
   p->settings.status_dat_format = files.format == status_format::status_dat;
-  poll_once(p->settings, report_layout::two_lines, &p->previous);
+  poll_once(p->settings, report_layout::two_lines, &p->previous, &p->last_failure);
   // A poll that read nothing would measure nothing.
   require(!is_none(p->previous) && p->previous.count >= files.services, "poll read too few entries",
           files.path[role]);

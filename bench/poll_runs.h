@@ -10,6 +10,7 @@
 
 #include "status/stats_array.h"
 #include "status_generator.h"
+#include "watcher/polling_loop.h"
 #include "watcher/watch_settings.h"
 
 // The files of one site: as written, its next poll, and shuffled.
@@ -34,6 +35,7 @@ extern const poll_kind poll_kinds[poll_kind_count];
 struct poller {
   watch_settings settings;
   stats_array previous;
+  source_failure last_failure;
   std::string previous_path;  // of the file `previous` was read from; empty when none
 };
 

@@ -305,13 +305,6 @@ TEST(absurd_input, huge_line_or_blank_lines_cost_one_poll) {
   }
 }
 
-TEST(absurd_input, directory_as_the_file_fails_the_read) {
-  program_result result = run_sentrel({"-i", "0", "-f", make_temp_dir()});
-  EXPECT_EQ(1, result.exit_status);
-  EXPECT_EQ("", result.out);
-  EXPECT_EQ(read_failure(EISDIR), result.err);
-}
-
 TEST(absurd_input, fifo_without_writer_holds_the_poll) {
   fifo_feed feed = make_fifo_feed(make_temp_dir() + "/status.dat");
   running_program program =

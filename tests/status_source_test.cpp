@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,7 +68,7 @@ TEST(status_source, bare_host_name_uses_port_33333) {
   close_tcp_peer(&server);
 }
 
-TEST(status_source, refused_connection_and_missing_file_give_minus_one) {
+TEST(status_source, refused_connection_and_missing_file_give_minus_one_and_why) {
   tcp_peer closed_port = bind_tcp_peer(0, false);  // bound, so nobody else listens there
   ASSERT_GE(closed_port.fd, 0);
   std::string dir = make_temp_dir();
@@ -75,15 +76,20 @@ TEST(status_source, refused_connection_and_missing_file_give_minus_one) {
     const char *name;
     std::string source;
     bool is_file;
+    int error;
   } cases[] = {
-      {"nobody listens", "127.0.0.1:" + std::to_string(closed_port.port), false},
-      {"port text ends at the colon", "127.0.0.1:", false},
-      {"port text without digits", "127.0.0.1:nagios", false},
-      {"missing file", dir + "/status.dat", true},
+      {"nobody listens", "127.0.0.1:" + std::to_string(closed_port.port), false, ECONNREFUSED},
+      {"port text ends at the colon", "127.0.0.1:", false, ECONNREFUSED},
+      {"port text without digits", "127.0.0.1:nagios", false, ECONNREFUSED},
+      {"missing file", dir + "/status.dat", true, ENOENT},
       // A remote source text is a path like any other when -f gave it.
-      {"host text as a file name", "127.0.0.1:80", true},
+      {"host text as a file name", "127.0.0.1:80", true, ENOENT},
   };
-  for (const auto &c : cases) EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file)) << c.name;
+  for (const auto &c : cases) {
+    errno = 0;
+    EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file)) << c.name;
+    EXPECT_EQ(c.error, errno) << c.name;
+  }
   close_tcp_peer(&closed_port);
 }
 

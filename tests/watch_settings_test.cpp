@@ -123,11 +123,13 @@ TEST(sentrel_command_line, bad_options_print_usage_and_exit_zero) {
 }
 
 TEST(sentrel_command_line, operand_before_version_is_ignored_with_it) {
-  // The operand ends parsing, so -V is never seen and the watcher starts;
-  // with a missing file it prints nothing, so it is stopped after a moment.
+  // The operand ends parsing, so -V is never seen and the watcher starts on
+  // the default file; missing here, it is named and then waited for, so the
+  // watcher is stopped after a moment.
   program_result result = run_sentrel({"extra", "-V"}, 2);
   EXPECT_EQ("", result.out);
-  EXPECT_EQ("", result.err);
+  EXPECT_EQ("cannot open status file /var/spool/nagios/status.dat: No such file or directory\n",
+            result.err);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "input/status_source.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -64,15 +65,19 @@ int32_t connect_to_host(const char *host_and_port) {
   int keep_alive = 1;
   if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keep_alive, sizeof keep_alive) != 0)
     fatal("problem setting KEEPALIVE");
+  int reason = 0;
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+    reason = errno;
   // With the service down on this host, the kernel may pick the service's
   // port for our side too; the socket then connects to itself and would
   // wait forever for a file that nobody sends. That is a refused connection.
-  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-      connected_to_itself(fd)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+  else if (connected_to_itself(fd))
+    reason = ECONNREFUSED;
+  if (reason == 0) return fd;
+  // The caller names the reason; close must not replace it.
+  close(fd);
+  errno = reason;
+  return -1;
 }
 
 bool connected_to_itself(int32_t fd) {

@@ -8,11 +8,13 @@
 #include <netinet/in.h>
 
 // A descriptor for `status_source`, a path when `source_is_file`, else
-// host[:port]; -1, silently, when the file or the connection is not there.
+// host[:port]; -1 with errno telling why when the file or the connection is
+// not there. Nothing is written here: the caller knows whether it is news.
 int32_t open_status_source(const char *status_source, bool source_is_file);
 
 // A socket connected to host[:port] (port 33333 when none is given), or -1
-// when the connection fails. Resolution and socket failures are fatal.
+// with errno set when the connection fails (ECONNREFUSED for a socket that
+// met itself). Resolution and socket failures are fatal.
 int32_t connect_to_host(const char *host_and_port);
 
 // Fills the family and IPv4 address of `address` for `host`, or ends the

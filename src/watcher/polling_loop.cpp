@@ -1,6 +1,8 @@
 #include "watcher/polling_loop.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -22,7 +24,8 @@ void print_poll_start() {
   printf("Checking @ %s", text ? text : "?\n");
 }
 
-// Reads one poll's array from the source; false when it could not be opened.
+// Reads one poll's array from the source; false, errno telling why, when it
+// could not be opened.
 bool read_status(const watch_settings &settings, stats_array *current) {
   int32_t fd = open_status_source(settings.status_source, settings.source_is_file);
   if (fd < 0) return false;
@@ -32,6 +35,19 @@ bool read_status(const watch_settings &settings, stats_array *current) {
     parse_status_log(fd, current);
   close(fd);
   return true;
+}
+
+// Without this line a wrong path or port would look like a quiet network:
+// nothing is reported because nothing is ever read.
+void name_source_failure(const watch_settings &settings, int reason,
+                         source_failure *last_failure) {
+  if (reason != last_failure->reason) {
+    if (settings.source_is_file)
+      fprintf(stderr, "cannot open status file %s: %s\n", settings.status_source, strerror(reason));
+    else
+      fprintf(stderr, "cannot connect to %s: %s\n", settings.status_source, strerror(reason));
+  }
+  last_failure->reason = reason;
 }
 
 void report_changes(const watch_settings &settings, report_layout layout,
@@ -57,12 +73,16 @@ unsigned pause_seconds(int32_t poll_interval) {
 
 }  // namespace
 
-void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous) {
+void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous,
+               source_failure *last_failure) {
   stats_array current;
   if (settings.verbose) print_poll_start();
   if (read_status(settings, &current)) {
+    last_failure->reason = 0;
     report_changes(settings, layout, &current, previous);
     check_reports_written(fflush(nullptr) == 0);
+  } else {
+    name_source_failure(settings, errno, last_failure);
   }
   release_stats_array(previous);
   *previous = std::move(current);
@@ -72,8 +92,9 @@ void run_polling_loop(const watch_settings &settings) {
   report_layout layout =
       settings.one_line ? report_layout::one_line : report_layout::two_lines;
   stats_array previous;
+  source_failure last_failure;
   for (;;) {
-    poll_once(settings, layout, &previous);
+    poll_once(settings, layout, &previous, &last_failure);
     sleep(pause_seconds(settings.poll_interval));
   }
 }
