@@ -61,6 +61,24 @@ void record_identities(stats_array *array) {
         identity_of(array->entries[i], identity_hash_of(array->entries[i])));
 }
 
+void count_downtimes_in_effect(stats_array *array) {
+  if (array->downtimes.empty()) return;
+  if (!array->by_identity.built)
+    build_entry_groups(identities_of(array), array->count, group_key::identity, nullptr,
+                       &array->by_identity);
+  for (const downtime_span &downtime : array->downtimes) {
+    uint64_t hash = hash_of_names(group_key::identity, downtime.host, downtime.service);
+    index_span named = find_entry_group(array->by_identity, hash, downtime.host, downtime.service);
+    for (const int32_t *index = named.begin; index != named.end; index++) {
+      stats_entry *entry = &array->entries[*index];
+      if (entry->scheduled_downtime_depth == 0.0 && entry->last_update >= downtime.from &&
+          entry->last_update < downtime.until)
+        entry->scheduled_downtime_depth = 1;
+    }
+  }
+  array->downtimes.clear();
+}
+
 void release_stats_array(stats_array *array) {
   if (array->entries != nullptr) {
     xfree(spare.entries, "stats array");

@@ -11,6 +11,15 @@
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
 
+// A downtime that the status file lists for a host or a service, as the
+// time it is in effect: from `from` up to, not including, `until`.
+struct downtime_span {
+  const char *host;
+  const char *service;  // null for a host's downtime
+  int64_t from;
+  int64_t until;
+};
+
 struct stats_array {
   // Null when the parser allocated nothing, which makes the next poll a
   // first poll; an allocated array may still hold no entry.
@@ -26,6 +35,8 @@ struct stats_array {
   // puts it; while it does not, lookups go straight to by_identity.
   bool in_file_order = true;
   entry_groups down_hosts;   // the host entries that mask their services
+  // The file's downtimes, until count_downtimes_in_effect has counted them.
+  std::vector<downtime_span> downtimes;
 };
 
 // Whether the array was read at all (an allocated array with no entry was).
@@ -63,6 +74,14 @@ inline const entry_identity *identities_of(stats_array *array) {
   if (array->identities.size() != static_cast<size_t>(array->count)) record_identities(array);
   return array->identities.data();
 }
+
+// Counts each recorded downtime into the depth of the entries it names:
+// an entry whose depth reads 0 and whose last_update lies in the downtime's
+// span gets depth 1. Nagios 4 writes its first status file after a start
+// before it puts its kept downtimes back into effect, so for about a second
+// every host and service in downtime reads depth 0 there. The downtimes are
+// forgotten afterwards, so a second call does nothing.
+void count_downtimes_in_effect(stats_array *array);
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. Its memory (the entry block and the room
