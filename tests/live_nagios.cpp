@@ -130,18 +130,6 @@ bool send_commands(const live_nagios &nagios, long time, const std::vector<std::
   return written;
 }
 
-bool wait_for_status(const live_nagios &nagios, const std::string &text) {
-  time_t deadline = time(nullptr) + wait_limit_seconds;
-  while (read_file(nagios.status_path).find(text) == std::string::npos) {
-    if (time(nullptr) >= deadline) {
-      ADD_FAILURE() << "the status file never held " << text;
-      return false;
-    }
-    usleep(20000);
-  }
-  return true;
-}
-
 std::string status_value(const live_nagios &nagios, const std::string &key) {
   std::string status = read_file(nagios.status_path);
   size_t at = status.find("\n\t" + key + "=");

@@ -41,9 +41,6 @@ bool reload_nagios(const live_nagios &nagios);
 // write; false when Nagios never opened the pipe.
 bool send_commands(const live_nagios &nagios, long time, const std::vector<std::string> &lines);
 
-// Waits until the status file holds `text`; false after a time limit.
-bool wait_for_status(const live_nagios &nagios, const std::string &text);
-
 // The value of `key` in the status file's first block that has it
 // ("version" in the info block, say), or "".
 std::string status_value(const live_nagios &nagios, const std::string &key);

@@ -213,17 +213,6 @@ std::string new_reports(watcher *w) {
   return reports;
 }
 
-void wait_for_error(const watcher &w, const std::string &line) {
-  time_t deadline = time(nullptr) + wait_limit_seconds;
-  while (read_file(w.program.err_path).find(line) == std::string::npos) {
-    if (time(nullptr) >= deadline) {
-      ADD_FAILURE() << "sentrel " << w.changes << " never wrote " << line;
-      return;
-    }
-    usleep(20000);
-  }
-}
-
 // Stops Nagios and the watchers by their process ids however the test
 // ends, a failed assertion included.
 struct stop_all_at_end {
@@ -256,7 +245,7 @@ TEST(live_nagios4, the_watchers_report_each_step_exactly) {
     }
     if (s.kind == action::stop_and_start) {
       stop_nagios(&nagios);
-      for (const watcher &w : watchers) wait_for_error(w, missing_file);
+      for (const watcher &w : watchers) wait_for_text(w.program.err_path, missing_file);
       ASSERT_TRUE(start_nagios(&nagios));
     }
     // Nagios takes commands in order: once the status file holds this
@@ -266,7 +255,7 @@ TEST(live_nagios4, the_watchers_report_each_step_exactly) {
     std::string mark = "after step " + std::to_string(minute);
     commands.push_back("PROCESS_SERVICE_CHECK_RESULT;web1;Scenario Step;0;" + mark);
     ASSERT_TRUE(send_commands(nagios, scenario_start + 60 * minute, commands));
-    ASSERT_TRUE(wait_for_status(nagios, "plugin_output=" + mark + "\n"));
+    ASSERT_TRUE(wait_for_text(nagios.status_path, "plugin_output=" + mark + "\n"));
     time_t marked = time(nullptr);
     if (s.kind == action::start_watching)
       for (watcher &w : watchers)
