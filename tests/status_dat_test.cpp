@@ -280,29 +280,32 @@ TEST(status_dat, other_blocks_between_hosts_reuse_their_slot) {
 
 // Nagios 4 writes every depth as 0 for a second after a start, before it
 // puts its kept downtimes back into effect: a downtime block whose span holds
-// the time its host or service was written (here 1000) counts as depth 1.
-TEST(status_dat, downtime_blocks_in_effect_count_as_depth_on_a_first_poll) {
+// the time its host or service was written (here 1000) counts all the same.
+TEST(status_dat, downtime_blocks_say_when_they_are_in_effect) {
   struct {
     const char *block;
     std::vector<std::string> keys;
-    double host_depth, service_depth;
+    bool host_in_downtime, service_in_downtime;
   } cases[] = {
-      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1100"}, 0, 1},
-      {"servicedowntime", {"fixed=1", "start_time=1000", "end_time=1100", "new_key=1"}, 0, 1},
-      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1000"}, 0, 0},
-      {"servicedowntime", {"fixed=1", "start_time=1001", "end_time=1100"}, 0, 0},
-      {"hostdowntime", {"fixed=1", "start_time=900", "end_time=1100"}, 1, 0},
+      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1100"}, false, true},
+      {"servicedowntime", {"fixed=1", "start_time=1000", "end_time=1100", "new_key=1"}, false,
+       true},
+      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1000"}, false, false},
+      {"servicedowntime", {"fixed=1", "start_time=1001", "end_time=1100"}, false, false},
+      {"hostdowntime", {"fixed=1", "start_time=900", "end_time=1100"}, true, false},
       // A flexible one only from its beginning, for its duration.
-      {"servicedowntime", {"fixed=0", "start_time=900", "end_time=1100", "duration=60"}, 0, 0},
-      {"servicedowntime", {"fixed=0", "flex_downtime_start=950", "duration=60"}, 0, 1},
-      {"servicedowntime", {"fixed=0", "flex_downtime_start=900", "duration=100"}, 0, 0},
+      {"servicedowntime", {"fixed=0", "start_time=900", "end_time=1100", "duration=60"}, false,
+       false},
+      {"servicedowntime", {"fixed=0", "flex_downtime_start=950", "duration=60"}, false, true},
+      {"servicedowntime", {"fixed=0", "flex_downtime_start=900", "duration=100"}, false, false},
       {"servicedowntime",
-       {"fixed=0", "flex_downtime_start=9223372036854775000", "duration=2000000"}, 0, 0},
+       {"fixed=0", "flex_downtime_start=9223372036854775000", "duration=2000000"}, false, false},
       // One that waits for another is left to the depth Nagios writes.
       {"servicedowntime",
-       {"fixed=1", "start_time=900", "end_time=1100", "triggered_by=3"}, 0, 0},
+       {"fixed=1", "start_time=900", "end_time=1100", "triggered_by=3"}, false, false},
       {"servicedowntime",
-       {"service_description=other", "fixed=1", "start_time=900", "end_time=1100"}, 0, 0},
+       {"service_description=other", "fixed=1", "start_time=900", "end_time=1100"}, false,
+       false},
   };
   for (const auto &c : cases) {
     std::vector<std::string> keys = {"host_name=h"};
@@ -316,9 +319,8 @@ TEST(status_dat, downtime_blocks_in_effect_count_as_depth_on_a_first_poll) {
     SCOPED_TRACE(c.block + (" " + keys.back()));
     EXPECT_EQ("", result.out);
     ASSERT_EQ(2, result.count);
-    count_downtimes_in_effect(&result.array);
-    EXPECT_EQ(c.host_depth, result.entries[0].scheduled_downtime_depth);
-    EXPECT_EQ(c.service_depth, result.entries[1].scheduled_downtime_depth);
+    EXPECT_EQ(c.host_in_downtime, has_downtime_in_effect(&result.array, 0));
+    EXPECT_EQ(c.service_in_downtime, has_downtime_in_effect(&result.array, 1));
   }
 }
 

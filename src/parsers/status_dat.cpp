@@ -100,7 +100,7 @@ const status_key *row_of_key_line(const dat_parse &parse, char *line, size_t sta
 // Nagios writes, as is one whose times say nothing.
 void record_downtime(stats_array *array, const stats_entry &downtime) {
   if (downtime.host_name == nullptr || downtime.triggered_by != 0) return;
-  downtime_span span = {downtime.host_name, downtime.service_description, 0, 0};
+  downtime_span span = {0, downtime.host_name, downtime.service_description, 0, 0};
   if (downtime.fixed != 0) {
     span.from = downtime.start_time;
     span.until = downtime.end_time;
@@ -110,7 +110,7 @@ void record_downtime(stats_array *array, const stats_entry &downtime) {
                      ? INT64_MAX
                      : downtime.flex_downtime_start + downtime.duration;
   }
-  if (span.from > 0 && span.from < span.until) array->downtimes.push_back(span);
+  if (span.from > 0 && span.from < span.until) add_downtime(array, span);
 }
 
 void end_block(dat_parse *parse) {
@@ -183,4 +183,5 @@ void parse_status_dat(int32_t fd, stats_array *array) {
   dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
+  order_downtimes(array);
 }

@@ -1,5 +1,6 @@
 #include "status/stats_array.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "support/fatal.h"
@@ -61,22 +62,31 @@ void record_identities(stats_array *array) {
         identity_of(array->entries[i], identity_hash_of(array->entries[i])));
 }
 
-void count_downtimes_in_effect(stats_array *array) {
-  if (array->downtimes.empty()) return;
-  if (!array->by_identity.built)
-    build_entry_groups(identities_of(array), array->count, group_key::identity, nullptr,
-                       &array->by_identity);
-  for (const downtime_span &downtime : array->downtimes) {
-    uint64_t hash = hash_of_names(group_key::identity, downtime.host, downtime.service);
-    index_span named = find_entry_group(array->by_identity, hash, downtime.host, downtime.service);
-    for (const int32_t *index = named.begin; index != named.end; index++) {
-      stats_entry *entry = &array->entries[*index];
-      if (entry->scheduled_downtime_depth == 0.0 && entry->last_update >= downtime.from &&
-          entry->last_update < downtime.until)
-        entry->scheduled_downtime_depth = 1;
-    }
-  }
-  array->downtimes.clear();
+void add_downtime(stats_array *array, const downtime_span &downtime) {
+  array->downtimes.push_back(downtime);
+  array->downtimes.back().hash =
+      hash_of_names(group_key::identity, downtime.host, downtime.service);
+}
+
+bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
+
+void order_downtimes(stats_array *array) {
+  std::sort(array->downtimes.begin(), array->downtimes.end(), hash_before);
+}
+
+bool has_downtime_in_effect(stats_array *array, int32_t index) {
+  if (array->downtimes.empty()) return false;
+  const entry_identity &identity = identities_of(array)[index];
+  int64_t written = array->entries[index].last_update;
+  downtime_span key = {identity.hash, nullptr, nullptr, 0, 0};
+  auto same_hash = std::equal_range(array->downtimes.begin(), array->downtimes.end(), key,
+                                    hash_before);
+  for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
+    if (same_text(downtime->host, identity.host) &&
+        same_text(downtime->service, identity.service) && written >= downtime->from &&
+        written < downtime->until)
+      return true;
+  return false;
 }
 
 void release_stats_array(stats_array *array) {
