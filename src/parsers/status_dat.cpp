@@ -55,8 +55,9 @@ int32_t block_kind_of(const char *line) {
 
 // Makes room for the block that opens at the count. Only a host, service or
 // downtime block needs its slot zeroed: no other block stores anything, and
-// the next block reuses the slot (a downtime's too, once it is recorded). A block that never closed leaves its texts in the
-// array's arena until the array goes.
+// the next block reuses the slot (a downtime's too, once it is recorded). A
+// block that never closed leaves its texts in the array's arena until the
+// array goes.
 void start_block(dat_parse *parse, const char *line) {
   stats_array *array = parse->array;
   if (array->count == parse->capacity) {

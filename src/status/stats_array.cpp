@@ -34,6 +34,8 @@ uint64_t identity_hash_of(const stats_entry &entry) {
   return hash_of_names(group_key::identity, entry.host_name, entry.service_description);
 }
 
+bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
+
 }  // namespace
 
 void reserve_entries(stats_array *array, int64_t capacity) {
@@ -67,8 +69,6 @@ void add_downtime(stats_array *array, const downtime_span &downtime) {
   array->downtimes.back().hash =
       hash_of_names(group_key::identity, downtime.host, downtime.service);
 }
-
-bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
 
 void order_downtimes(stats_array *array) {
   std::sort(array->downtimes.begin(), array->downtimes.end(), hash_before);
