@@ -43,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (int32_t i = 0; i < array.count; i++)
     if (array.entries[i].type != entry_host && array.entries[i].type != entry_service)
       __builtin_trap();
+  // What a first poll asks of the file's downtimes.
+  for (int32_t i = 0; i < array.count; i++) has_downtime_in_effect(&array, i);
   release_stats_array(&array);
   return 0;
 }

@@ -193,6 +193,18 @@ std::string read_file(const std::string &path) {
   return contents.str();
 }
 
+bool wait_for_text(const std::string &path, const std::string &text, int timeout_seconds) {
+  time_t deadline = time(nullptr) + timeout_seconds;
+  while (read_file(path).find(text) == std::string::npos) {
+    if (time(nullptr) >= deadline) {
+      ADD_FAILURE() << path << " never held " << text;
+      return false;
+    }
+    usleep(20000);
+  }
+  return true;
+}
+
 bool is_required(const std::string &part) {
   const char *required = getenv("SENTREL_REQUIRE");
   std::istringstream words(required ? required : "");

@@ -70,6 +70,10 @@ void write_file(const std::string &path, const std::string &contents);
 // The whole contents of `path`.
 std::string read_file(const std::string &path);
 
+// Waits until the file at `path` holds `text`, reading it anew every 20 ms;
+// false, and a failure of the test, after `timeout_seconds`.
+bool wait_for_text(const std::string &path, const std::string &text, int timeout_seconds = 20);
+
 // Whether SENTREL_REQUIRE in the environment (words separated by blanks)
 // names `part`. CI names there what it installs, so that a test of that
 // part cannot pass there as a skip.

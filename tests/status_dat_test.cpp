@@ -292,6 +292,52 @@ TEST(status_dat, other_blocks_between_hosts_reuse_their_slot) {
   EXPECT_EQ(entry_service, result.entries[1].type);
 }
 
+// Nagios 4 writes every depth as 0 for a second after a start, before it
+// puts its kept downtimes back into effect: a downtime block whose span holds
+// the time its host or service was written (here 1000) counts all the same.
+TEST(status_dat, downtime_blocks_say_when_they_are_in_effect) {
+  struct {
+    const char *block;
+    std::vector<std::string> keys;
+    bool host_in_downtime, service_in_downtime;
+  } cases[] = {
+      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1100"}, false, true},
+      {"servicedowntime", {"fixed=1", "start_time=1000", "end_time=1100", "new_key=1"}, false,
+       true},
+      {"servicedowntime", {"fixed=1", "start_time=900", "end_time=1000"}, false, false},
+      {"servicedowntime", {"fixed=1", "start_time=1001", "end_time=1100"}, false, false},
+      {"hostdowntime", {"fixed=1", "start_time=900", "end_time=1100"}, true, false},
+      // A flexible one only from its beginning, for its duration.
+      {"servicedowntime", {"fixed=0", "start_time=900", "end_time=1100", "duration=60"}, false,
+       false},
+      {"servicedowntime", {"fixed=0", "flex_downtime_start=950", "duration=60"}, false, true},
+      {"servicedowntime", {"fixed=0", "flex_downtime_start=900", "duration=100"}, false, false},
+      {"servicedowntime",
+       {"fixed=0", "flex_downtime_start=9223372036854775000", "duration=2000000"}, false, false},
+      // One that waits for another is left to the depth Nagios writes.
+      {"servicedowntime",
+       {"fixed=1", "start_time=900", "end_time=1100", "triggered_by=3"}, false, false},
+      {"servicedowntime",
+       {"service_description=other", "fixed=1", "start_time=900", "end_time=1100"}, false,
+       false},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> keys = {"host_name=h"};
+    if (c.block == std::string("servicedowntime")) keys.push_back("service_description=s");
+    keys.insert(keys.end(), c.keys.begin(), c.keys.end());
+    parsed_status result;
+    parse(block("hoststatus", {"host_name=h", "last_update=1000"}) +
+              block("servicestatus", {"host_name=h", "service_description=s", "last_update=1000"}) +
+              block(c.block, keys),
+          &result);
+    SCOPED_TRACE(c.block + (" " + keys.back()));
+    EXPECT_EQ("", result.out);
+    ASSERT_EQ(2, result.count);
+    EXPECT_EQ(c.host_in_downtime, has_downtime_in_effect(&result.array, 0));
+    EXPECT_EQ(c.service_in_downtime, has_downtime_in_effect(&result.array, 1));
+  }
+}
+
 TEST(status_dat, array_grows_past_128_and_256_entries) {
   for (int through_pipe = 0; through_pipe < 2; through_pipe++) {
     std::string text;

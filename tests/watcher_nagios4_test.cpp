@@ -75,6 +75,13 @@ TEST(nagios4_first_poll, shows_the_hard_problems_each_file_holds) {
       {"status-acks-downtime.dat",
        std::string(backup_age) + replication_lag + passive_trap + smtp_unknown + disk_warning +
            https_warning},
+      // Written as Nagios started, with every downtime it kept not yet back
+      // in effect: the host and the services in downtime stay hidden all the
+      // same; a flexible downtime never begun and one for later hide nothing.
+      {"status-just-started.dat",
+       "2026/12/09 15:19 CRIT db1 MySQL, Can't connect to MySQL server on 'db1' (111)\n"
+       "2026/12/09 15:19 CRIT web1 Disk /, DISK CRITICAL - free space: / 120 MiB (1% "
+       "inode=40%):\n"},
   };
   for (const auto &c : cases) {
     program_result result = watch_snapshots({"-1"}, {fixture(std::string("nagios4/") + c.file), fixture(std::string("nagios4/") + c.file)});

@@ -10,15 +10,20 @@
 
 namespace {
 
-enum : int32_t { block_other = 0, block_host = 1, block_service = 2 };
+enum : int32_t { block_other = 0, block_host = 1, block_service = 2, block_downtime = 3 };
+const int32_t block_kind_count = 4;
 
 // Comment and downtime blocks name a host or a service but hold no status of
-// one: as entries they would be compared with the status they belong to.
-const char *const blocks_without_entry[] = {
-    "hostcomment",
-    "hostdowntime",
-    "servicecomment",
-    "servicedowntime",
+// one: as entries they would be compared with the status they belong to. A
+// downtime block is read all the same, as a span of time for the first poll.
+const struct {
+  const char *name;
+  int32_t kind;
+} blocks_without_entry[] = {
+    {"hostcomment", block_other},
+    {"hostdowntime", block_downtime},
+    {"servicecomment", block_other},
+    {"servicedowntime", block_downtime},
 };
 
 struct dat_parse {
@@ -29,8 +34,8 @@ struct dat_parse {
   // each kind, the row that came first and the row that followed each row
   // last time; and where the row expected next in this block is noted, the
   // first row's place or the place after the row of the last key stored.
-  const status_key *first_row[3];
-  const status_key *next_row[3][status_key_count];
+  const status_key *first_row[block_kind_count];
+  const status_key *next_row[block_kind_count][status_key_count];
   const status_key **expected;
   const status_key **next_of_kind;  // next_row of this block's kind
   bool inside_block;  // of any kind, from its opening line to its closing one
@@ -41,17 +46,19 @@ struct dat_parse {
 // blocks that give no entry.
 int32_t block_kind_of(const char *line) {
   size_t name_length = strcspn(line, " \t{");
-  for (const char *name : blocks_without_entry)
-    if (strlen(name) == name_length && strncmp(line, name, name_length) == 0) return block_other;
+  for (const auto &block : blocks_without_entry)
+    if (strlen(block.name) == name_length && strncmp(line, block.name, name_length) == 0)
+      return block.kind;
   if (strncmp(line, "host", 4) == 0) return block_host;
   if (strncmp(line, "service", 7) == 0) return block_service;
   return block_other;
 }
 
-// Makes room for the block that opens at the count. Only a host or service
-// block needs its slot zeroed: no other block stores anything, and the next
-// block reuses the slot. A block that never closed leaves its texts in the
-// array's arena until the array goes.
+// Makes room for the block that opens at the count. Only a host, service or
+// downtime block needs its slot zeroed: no other block stores anything, and
+// the next block reuses the slot (a downtime's too, once it is recorded). A
+// block that never closed leaves its texts in the array's arena until the
+// array goes.
 void start_block(dat_parse *parse, const char *line) {
   stats_array *array = parse->array;
   if (array->count == parse->capacity) {
@@ -67,7 +74,7 @@ void start_block(dat_parse *parse, const char *line) {
   parse->next_of_kind = parse->next_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
   clear_stats_entry(&array->entries[array->count]);
-  warm_entry_ahead(*array, 1);
+  if (parse->block_kind != block_downtime) warm_entry_ahead(*array, 1);
 }
 
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
@@ -77,22 +84,47 @@ void store_key_value(dat_parse *parse, const status_key *row, const char *value)
   parse->expected = &parse->next_of_kind[row - status_key_table];
 }
 
-// The row of a line `key=value` inside a host or service block, the key at
+// The row of a line `key=value` inside a block that is read, the key at
 // `start` and the `=` at `equals`; null for a key that is skipped, which an
-// unknown key is once reported.
-const status_key *row_of_key_line(char *line, size_t start, size_t equals) {
+// unknown key of a host or service block is once reported.
+const status_key *row_of_key_line(const dat_parse &parse, char *line, size_t start,
+                                  size_t equals) {
   key_lookup found = look_up_status_key(line + start, equals - start);
-  if (found.row == nullptr && !found.ignored) {
+  if (found.row == nullptr && !found.ignored && parse.block_kind != block_downtime) {
     line[equals] = '\0';
     printf("{%s} ???\n", line + start);
   }
   return found.row;
 }
 
+// The span of time in which a downtime is in effect, by what Nagios writes:
+// a fixed one over its window, a flexible one for its duration once it
+// began. One that waits for another to trigger it is left to the depth
+// Nagios writes, as is one whose times say nothing.
+void record_downtime(stats_array *array, const stats_entry &downtime) {
+  if (downtime.host_name == nullptr || downtime.triggered_by != 0) return;
+  downtime_span span = {0, downtime.host_name, downtime.service_description, 0, 0};
+  if (downtime.fixed != 0) {
+    span.from = downtime.start_time;
+    span.until = downtime.end_time;
+  } else if (downtime.flex_downtime_start > 0 && downtime.duration > 0) {
+    span.from = downtime.flex_downtime_start;
+    span.until = downtime.flex_downtime_start > INT64_MAX - downtime.duration
+                     ? INT64_MAX
+                     : downtime.flex_downtime_start + downtime.duration;
+  }
+  if (span.from > 0 && span.from < span.until) add_downtime(array, span);
+}
+
 void end_block(dat_parse *parse) {
   parse->inside_block = false;
   if (parse->block_kind == block_other) return;
   stats_entry *entry = &parse->array->entries[parse->array->count];
+  if (parse->block_kind == block_downtime) {
+    record_downtime(parse->array, *entry);
+    parse->block_kind = block_other;
+    return;
+  }
   // A host is either up or has a problem; Nagios writes DOWN as 1, which
   // would read as WARNING.
   if (parse->block_kind == block_host && entry->current_state == 1)
@@ -142,7 +174,7 @@ const status_key *handle_other_line(dat_parse *parse, char *line, size_t start) 
     return nullptr;
   }
   if (parse->block_kind == block_other) return nullptr;
-  return row_of_key_line(line, start, stop);
+  return row_of_key_line(*parse, line, start, stop);
 }
 
 void handle_line(dat_parse *parse, char *line) {
@@ -163,5 +195,6 @@ dat_reading parse_status_dat(int32_t fd, stats_array *array) {
   dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr, false};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
+  order_downtimes(array);
   return parse.inside_block ? dat_reading::cut_short : dat_reading::complete;
 }

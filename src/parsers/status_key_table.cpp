@@ -35,6 +35,7 @@ constexpr status_key status_key_table[status_key_count] = {
     {"failure_prediction_enabled", &stats_entry::failure_prediction_enabled},
     {"fixed", &stats_entry::fixed},
     {"flap_detection_enabled", &stats_entry::flap_detection_enabled},
+    {"flex_downtime_start", &stats_entry::flex_downtime_start},
     {"has_been_checked", &stats_entry::has_been_checked},
     {"host_name", &stats_entry::host_name},
     {"host_notification_period", &stats_entry::host_notification_period},
@@ -118,7 +119,6 @@ static_assert(keys_fit_their_words(), "a key and its `=` fit four words");
 constexpr const char *ignored_keys[] = {
     // Nagios 3 and 4
     "event_handler_period",
-    "flex_downtime_start",
     "importance",
     "is_in_effect",
     "obsess",

@@ -34,7 +34,7 @@ struct status_key {
   }
 };
 
-constexpr int32_t status_key_count = 77;
+constexpr int32_t status_key_count = 78;
 
 // Sorted by byte-wise comparison of the keys, none longer than longest_key.
 extern const status_key status_key_table[status_key_count];

@@ -1,5 +1,6 @@
 #include "status/stats_array.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "support/fatal.h"
@@ -33,6 +34,8 @@ uint64_t identity_hash_of(const stats_entry &entry) {
   return hash_of_names(group_key::identity, entry.host_name, entry.service_description);
 }
 
+bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
+
 }  // namespace
 
 void reserve_entries(stats_array *array, int64_t capacity) {
@@ -59,6 +62,31 @@ void record_identities(stats_array *array) {
   for (int32_t i = 0; i < array->count; i++)
     array->identities.push_back(
         identity_of(array->entries[i], identity_hash_of(array->entries[i])));
+}
+
+void add_downtime(stats_array *array, const downtime_span &downtime) {
+  array->downtimes.push_back(downtime);
+  array->downtimes.back().hash =
+      hash_of_names(group_key::identity, downtime.host, downtime.service);
+}
+
+void order_downtimes(stats_array *array) {
+  std::sort(array->downtimes.begin(), array->downtimes.end(), hash_before);
+}
+
+bool has_downtime_in_effect(stats_array *array, int32_t index) {
+  if (array->downtimes.empty()) return false;
+  const entry_identity &identity = identities_of(array)[index];
+  int64_t written = array->entries[index].last_update;
+  downtime_span key = {identity.hash, nullptr, nullptr, 0, 0};
+  auto same_hash = std::equal_range(array->downtimes.begin(), array->downtimes.end(), key,
+                                    hash_before);
+  for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
+    if (same_text(downtime->host, identity.host) &&
+        same_text(downtime->service, identity.service) && written >= downtime->from &&
+        written < downtime->until)
+      return true;
+  return false;
 }
 
 void release_stats_array(stats_array *array) {

@@ -11,6 +11,16 @@
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
 
+// A downtime that the status file lists for a host or a service, as the
+// time it is in effect: from `from` up to, not including, `until`.
+struct downtime_span {
+  uint64_t hash;  // hash_of_names of its identity
+  const char *host;
+  const char *service;  // null for a host's downtime
+  int64_t from;
+  int64_t until;
+};
+
 struct stats_array {
   // Null when the parser allocated nothing, which makes the next poll a
   // first poll; an allocated array may still hold no entry.
@@ -26,6 +36,8 @@ struct stats_array {
   // puts it; while it does not, lookups go straight to by_identity.
   bool in_file_order = true;
   entry_groups down_hosts;   // the host entries that mask their services
+  // The file's downtimes, ordered by their hash once the parser is done.
+  std::vector<downtime_span> downtimes;
 };
 
 // Whether the array was read at all (an allocated array with no entry was).
@@ -63,6 +75,17 @@ inline const entry_identity *identities_of(stats_array *array) {
   if (array->identities.size() != static_cast<size_t>(array->count)) record_identities(array);
   return array->identities.data();
 }
+
+// Records a downtime of the file; order_downtimes must follow the last.
+void add_downtime(stats_array *array, const downtime_span &downtime);
+void order_downtimes(stats_array *array);
+
+// Whether one of the file's downtimes names the entry at `index` and spans
+// its last_update, whatever depth the entry reads. Nagios 4 writes its first
+// status file after a start before it puts its kept downtimes back into
+// effect, so for about a second every host and service in downtime reads
+// depth 0 there.
+bool has_downtime_in_effect(stats_array *array, int32_t index);
 
 // Releases the entries, their texts and the groupings, leaving the array
 // none; a none array stays none. Its memory (the entry block and the room

@@ -88,6 +88,7 @@ struct stats_entry {
   int32_t triggered_by;
   int32_t fixed;
   int32_t duration;
+  int64_t flex_downtime_start;  // when a flexible downtime began; 0 before
   char *comment;
 };
 

@@ -187,7 +187,7 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
   if (!include_masked) {
     if (host_is_down(array, entry)) return false;
     if (has_no_checks(entry)) return false;
-    if (in_downtime(entry)) return false;
+    if (in_downtime(entry) || has_downtime_in_effect(array, index)) return false;
   }
   if (!include_notifications_disabled && entry->notifications_enabled == 0)
     return false;
