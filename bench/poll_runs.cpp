@@ -141,7 +141,8 @@ int fresh_first_poll_child(const char *format, const char *path) {
   settings.status_source = path;
   settings.status_dat_format = strcmp(format, "dat") == 0;
   stats_array first;
-  poll_once(settings, report_layout::one_line, &first);
+  source_failure no_failure;
+  poll_once(settings, report_layout::one_line, &first, &no_failure);
   int status = is_none(first) ? 1 : 0;  // nothing read, nothing measured
   release_stats_array(&first);
   return status;
