@@ -27,9 +27,9 @@ struct peer_result {
 };
 
 // Runs every peer `runs` times over the base file of `files` (through
-// run_process, with `self`), round after
-// round, so that a spell in which the machine runs slower falls on all of
-// them alike, and appends a result per peer. Ends the benchmark when a peer
+// run_process, with `self`), round after round, so that a spell in which
+// the machine runs slower falls on all of them alike, and appends a result
+// per peer. Ends the benchmark when a peer
 // lists other problems than the file `expected` (sentrel's first poll, in
 // its one-line form), in whatever order.
 void time_peers(const char *self, const std::vector<peer> &peers, const site_files &files,

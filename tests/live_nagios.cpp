@@ -75,17 +75,14 @@ live_nagios prepare_nagios(const std::string &objects) {
 
 bool start_nagios(live_nagios *nagios) {
   nagios->process = start_program({nagios_binary, nagios->dir + "/nagios.cfg"});
-  time_t deadline = time(nullptr) + wait_limit_seconds;
-  while (access(nagios->status_path.c_str(), R_OK) != 0) {
-    if (!program_is_running(nagios->process) || time(nullptr) >= deadline) {
-      program_result said = stop_program(nagios->process, SIGTERM);
-      nagios->process.pid = -1;
-      ADD_FAILURE() << "Nagios wrote no status file; it said:\n" << said.out << said.err;
-      return false;
-    }
-    usleep(10000);
-  }
-  return true;
+  auto written = [nagios] { return access(nagios->status_path.c_str(), R_OK) == 0; };
+  wait_until([&] { return written() || !program_is_running(nagios->process); },
+             "Nagios's first status file", wait_limit_seconds);
+  if (written()) return true;
+  program_result said = stop_program(nagios->process, SIGTERM);
+  nagios->process.pid = -1;
+  ADD_FAILURE() << "Nagios wrote no status file; it said:\n" << said.out << said.err;
+  return false;
 }
 
 void stop_nagios(live_nagios *nagios) {
@@ -97,31 +94,19 @@ void stop_nagios(live_nagios *nagios) {
 bool reload_nagios(const live_nagios &nagios) {
   std::string started = status_value(nagios, "program_start");
   kill(nagios.process.pid, SIGHUP);
-  time_t deadline = time(nullptr) + wait_limit_seconds;
-  while (status_value(nagios, "program_start") == started) {
-    if (time(nullptr) >= deadline) {
-      ADD_FAILURE() << "Nagios did not start again after SIGHUP";
-      return false;
-    }
-    usleep(20000);
-  }
-  return true;
+  return wait_until([&] { return status_value(nagios, "program_start") != started; },
+                    "Nagios starting again after SIGHUP", wait_limit_seconds);
 }
 
 bool send_commands(const live_nagios &nagios, long time, const std::vector<std::string> &lines) {
   std::string text;
   for (const std::string &line : lines) text += "[" + std::to_string(time) + "] " + line + "\n";
   std::string pipe = nagios.dir + "/nagios.cmd";
-  time_t deadline = ::time(nullptr) + wait_limit_seconds;
   // Without a reader a non-blocking open fails: Nagios is not reading yet.
-  int fd;
-  while ((fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
-    if (::time(nullptr) >= deadline) {
-      ADD_FAILURE() << "Nagios never opened " << pipe;
-      return false;
-    }
-    usleep(10000);
-  }
+  int fd = -1;
+  if (!wait_until([&] { return (fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; },
+                  "Nagios reading " + pipe, wait_limit_seconds))
+    return false;
   // One write below the pipe's atomic size: Nagios reads whole lines.
   EXPECT_LT(text.size(), static_cast<size_t>(PIPE_BUF));
   bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());

@@ -193,16 +193,22 @@ std::string read_file(const std::string &path) {
   return contents.str();
 }
 
-bool wait_for_text(const std::string &path, const std::string &text, int timeout_seconds) {
+bool wait_until(const std::function<bool()> &done, const std::string &awaited,
+                int timeout_seconds) {
   time_t deadline = time(nullptr) + timeout_seconds;
-  while (read_file(path).find(text) == std::string::npos) {
+  while (!done()) {
     if (time(nullptr) >= deadline) {
-      ADD_FAILURE() << path << " never held " << text;
+      ADD_FAILURE() << "never seen: " << awaited;
       return false;
     }
     usleep(20000);
   }
   return true;
+}
+
+bool wait_for_text(const std::string &path, const std::string &text, int timeout_seconds) {
+  return wait_until([&] { return read_file(path).find(text) != std::string::npos; },
+                    path + " holding " + text, timeout_seconds);
 }
 
 bool is_required(const std::string &part) {

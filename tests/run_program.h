@@ -70,8 +70,12 @@ void write_file(const std::string &path, const std::string &contents);
 // The whole contents of `path`.
 std::string read_file(const std::string &path);
 
-// Waits until the file at `path` holds `text`, reading it anew every 20 ms;
-// false, and a failure of the test, after `timeout_seconds`.
+// Asks `done` every 20 ms until it says true; false, and a failure of the
+// test that says `awaited` was never seen, after `timeout_seconds`.
+bool wait_until(const std::function<bool()> &done, const std::string &awaited,
+                int timeout_seconds = 20);
+
+// Waits until the file at `path` holds `text`, reading it anew each time.
 bool wait_for_text(const std::string &path, const std::string &text, int timeout_seconds = 20);
 
 // Whether SENTREL_REQUIRE in the environment (words separated by blanks)

@@ -191,14 +191,13 @@ time_t last_poll_start(const std::string &out) {
 
 // Waits until the watcher has finished a poll that started after `after`.
 void wait_for_poll_after(const watcher &w, time_t after) {
-  time_t deadline = time(nullptr) + wait_limit_seconds;
-  while (last_poll_start(read_file(w.program.out_path)) <= after) {
-    if (time(nullptr) >= deadline || !program_is_running(w.program)) {
-      ADD_FAILURE() << "sentrel " << w.changes << " did not poll again";
-      return;
-    }
-    usleep(20000);
-  }
+  wait_until(
+      [&] {
+        return last_poll_start(read_file(w.program.out_path)) > after ||
+               !program_is_running(w.program);
+      },
+      std::string("a new poll of sentrel ") + w.changes, wait_limit_seconds);
+  if (!program_is_running(w.program)) ADD_FAILURE() << "sentrel " << w.changes << " ended";
 }
 
 // The report lines since the last call, without the "Checking @" lines.
