@@ -57,7 +57,7 @@ void poll_file(poller *p, const site_files &files, file_role role) {
   p->settings.status_dat_format = files.format == status_format::status_dat;
   poll_once(p->settings, report_layout::two_lines, &p->previous, &p->last_failure);
   // A poll that read nothing would measure nothing.
-  require(!is_none(p->previous) && p->previous.count >= files.services, "poll read too few entries",
+  require(was_read(p->previous) && p->previous.count >= files.services, "poll read too few entries",
           files.path[role]);
   p->previous_path = files.path[role];
 }
@@ -143,7 +143,7 @@ int fresh_first_poll_child(const char *format, const char *path) {
   stats_array first;
   source_failure no_failure;
   poll_once(settings, report_layout::one_line, &first, &no_failure);
-  int status = is_none(first) ? 1 : 0;  // nothing read, nothing measured
+  int status = was_read(first) ? 0 : 1;  // nothing read, nothing measured
   release_stats_array(&first);
   return status;
 }

@@ -76,7 +76,7 @@ TEST(stats_array, release_returns_the_memory_of_every_array) {
         if (shape.text_size > 0)
           array.entries[0].plugin_output = arena_copy(&array.texts, text.data(), text.size());
         release_stats_array(&array);
-        if (!is_none(array) || array.count != 0 || array.texts.block != nullptr) _exit(2);
+        if (was_read(array) || array.count != 0 || array.texts.block != nullptr) _exit(2);
       }
     });
     EXPECT_EQ(0, result.exit_status) << shape.name << ": " << result.err.substr(0, 100);
@@ -87,10 +87,10 @@ TEST(stats_array, release_of_a_none_array_leaves_it_none) {
   stats_array none;
   none.count = 5;
   release_stats_array(&none);
-  EXPECT_TRUE(is_none(none));
+  EXPECT_FALSE(was_read(none));
   EXPECT_EQ(0, none.count);
   release_stats_array(&none);
-  EXPECT_TRUE(is_none(none));
+  EXPECT_FALSE(was_read(none));
 }
 
 TEST(text_arena, copies_outlive_later_blocks_and_stop_at_the_length) {

@@ -10,8 +10,12 @@
 
 namespace {
 
-enum : int32_t { block_other = 0, block_host = 1, block_service = 2, block_downtime = 3 };
-const int32_t block_kind_count = 4;
+// A host or service block's kind becomes its entry's type.
+const int32_t block_other = 0, block_host = entry_host, block_service = entry_service,
+              block_downtime = 3, block_kind_count = 4;
+static_assert(block_other < block_host && block_host < block_service &&
+                  block_service < block_downtime && block_downtime < block_kind_count,
+              "each kind has a row of its own in the tables by kind");
 
 // Comment and downtime blocks name a host or a service but hold no status of
 // one: as entries they would be compared with the status they belong to. A
@@ -28,7 +32,6 @@ const struct {
 
 struct dat_parse {
   stats_array *array;
-  int32_t capacity;  // entries allocated
   int32_t block_kind;
   // Writers put the keys of a block kind in the same order every time: for
   // each kind, the row that came first and the row that followed each row
@@ -61,20 +64,14 @@ int32_t block_kind_of(const char *line) {
 // array goes.
 void start_block(dat_parse *parse, const char *line) {
   stats_array *array = parse->array;
-  if (array->count == parse->capacity) {
-    // Doubling reaches a byte size past the signed 32-bit range first as a
-    // negative number, which xrealloc refuses rather than under-allocating.
-    int64_t capacity = parse->capacity == 0 ? 128 : INT64_C(2) * parse->capacity;
-    reserve_entries(array, capacity);
-    parse->capacity = static_cast<int32_t>(capacity);
-  }
+  make_room_for_entry(array);
   parse->block_kind = block_kind_of(line);
   parse->inside_block = true;
   parse->expected = &parse->first_row[parse->block_kind];
   parse->next_of_kind = parse->next_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
   clear_stats_entry(&array->entries[array->count]);
-  if (parse->block_kind != block_downtime) warm_entry_ahead(*array, 1);
+  if (parse->block_kind != block_downtime) prefetch_entry_ahead(*array, 1);
 }
 
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
@@ -103,7 +100,8 @@ const status_key *row_of_key_line(const dat_parse &parse, char *line, size_t sta
 // Nagios writes, as is one whose times say nothing.
 void record_downtime(stats_array *array, const stats_entry &downtime) {
   if (downtime.host_name == nullptr || downtime.triggered_by != 0) return;
-  downtime_span span = {0, downtime.host_name, downtime.service_description, 0, 0};
+  downtime_span span = {names_hash(downtime.host_name, downtime.service_description),
+                       downtime.host_name, downtime.service_description, 0, 0};
   if (downtime.fixed != 0) {
     span.from = downtime.start_time;
     span.until = downtime.end_time;
@@ -113,7 +111,7 @@ void record_downtime(stats_array *array, const stats_entry &downtime) {
                      ? INT64_MAX
                      : downtime.flex_downtime_start + downtime.duration;
   }
-  if (span.from > 0 && span.from < span.until) add_downtime(array, span);
+  if (span.from > 0 && span.from < span.until) array->downtimes.push_back(span);
 }
 
 void end_block(dat_parse *parse) {
@@ -130,9 +128,8 @@ void end_block(dat_parse *parse) {
   if (parse->block_kind == block_host && entry->current_state == 1)
     entry->current_state = 2;
   entry->type = parse->block_kind;
-  parse->array->count++;
-  note_entry(parse->array,
-             hash_of_names(group_key::identity, entry->host_name, entry->service_description));
+  // Hashed while the names are at hand, for the watcher's lookups.
+  count_entry(parse->array, names_hash(entry->host_name, entry->service_description));
   parse->block_kind = block_other;
 }
 
@@ -191,10 +188,9 @@ void handle_line(dat_parse *parse, char *line) {
 }  // namespace
 
 dat_reading parse_status_dat(int32_t fd, stats_array *array) {
-  *array = stats_array{};
-  dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr, false};
+  clear_stats_array(array);
+  dat_parse parse = {array, block_other, {}, {}, nullptr, nullptr, false};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
-  order_downtimes(array);
   return parse.inside_block ? dat_reading::cut_short : dat_reading::complete;
 }

@@ -1,7 +1,7 @@
 // A field of stats_entry that a status file fills, and how its text is read:
 // the one mapping from text to record that both parsers' tables are made of.
-#ifndef SENTREL_STATUS_ENTRY_FIELD_H
-#define SENTREL_STATUS_ENTRY_FIELD_H
+#ifndef SENTREL_PARSERS_ENTRY_FIELD_H
+#define SENTREL_PARSERS_ENTRY_FIELD_H
 
 #include <cstdint>
 #include <cstring>
