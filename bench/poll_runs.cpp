@@ -47,8 +47,9 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
   return child;
 }
 
+// As the watcher drops an array: emptied, its memory kept for a reading.
 void release_previous(poller *p) {
-  release_stats_array(&p->previous);
+  clear_stats_array(&p->previous);
   p->previous_path.clear();
 }
 

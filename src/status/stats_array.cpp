@@ -60,14 +60,11 @@ uint64_t line_names_hash(const char *host, size_t host_length, const char *servi
   return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
 }
 
-const uint64_t *name_hashes_of(stats_array *array) {
-  if (array->name_hashes.size() != static_cast<size_t>(array->count)) {
-    array->name_hashes.clear();
-    for (int32_t i = 0; i < array->count; i++)
-      array->name_hashes.push_back(
-          names_hash(array->entries[i].host_name, array->entries[i].service_description));
-  }
-  return array->name_hashes.data();
+void hash_entry_names(stats_array *array) {
+  array->name_hashes.clear();
+  for (int32_t i = 0; i < array->count; i++)
+    array->name_hashes.push_back(
+        names_hash(array->entries[i].host_name, array->entries[i].service_description));
 }
 
 void clear_stats_array(stats_array *array) {

@@ -66,9 +66,15 @@ inline void count_entry(stats_array *array, uint64_t hash) {
   array->name_hashes.push_back(hash);
 }
 
+// Hashes the names of every entry afresh.
+void hash_entry_names(stats_array *array);
+
 // The names_hash of every entry, hashed from the entries first for an array
-// that was not counted by count_entry.
-const uint64_t *name_hashes_of(stats_array *array);
+// that was not counted by count_entry. Inline, as lookups ask twice an entry.
+inline const uint64_t *name_hashes_of(stats_array *array) {
+  if (array->name_hashes.size() != static_cast<size_t>(array->count)) hash_entry_names(array);
+  return array->name_hashes.data();
+}
 
 // Empties the array for the next reading, keeping its memory.
 void clear_stats_array(stats_array *array);

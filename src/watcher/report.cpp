@@ -141,14 +141,25 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   return found;
 }
 
-// Lookups in a reordered file land on random slots of the previous array's
-// groups, each a wait for memory. Asking for the slot of the lookup some
-// entries ahead lets those waits overlap; no answer depends on it.
-void prefetch_lookup_ahead(const uint64_t *current_hashes, int32_t count, int32_t index,
-                           const stats_array &previous) {
+// The fields a lookup reads of an entry: its names, state and state type.
+void prefetch_lookup_fields(const stats_entry &entry) {
+  __builtin_prefetch(&entry.host_name);
+  __builtin_prefetch(&entry.state_type);
+}
+
+// Lookups read entries far apart in memory, each a wait: asking for those
+// some lookups ahead lets the waits overlap (in a reordered file, for the
+// slot of the previous array's groups). No answer depends on it.
+void prefetch_lookup_ahead(const uint64_t *current_hashes, const stats_array &current,
+                           int32_t index, const stats_array &previous) {
+  const int32_t ahead = 8;
+  if (index + 3 * ahead >= current.count) return;
+  prefetch_lookup_fields(current.entries[index + ahead]);
   const entry_groups &groups = previous.lookup.by_identity;
-  if (groups.built && index + 24 < count)
-    __builtin_prefetch(&home_slot(groups, current_hashes[index + 24]));
+  if (groups.built)
+    __builtin_prefetch(&home_slot(groups, current_hashes[index + 3 * ahead]));
+  else if (lookup_cursor >= 0 && lookup_cursor < previous.count - ahead)
+    prefetch_lookup_fields(previous.entries[lookup_cursor + ahead]);
 }
 
 // changed_since_previous for the two entries' states alone.
@@ -175,7 +186,7 @@ void report_entry(stats_array *current, int32_t index, stats_array *previous,
     reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
     const uint64_t *hashes = name_hashes_of(current);
-    prefetch_lookup_ahead(hashes, current->count, index, *previous);
+    prefetch_lookup_ahead(hashes, *current, index, *previous);
     entry_state before;
     int32_t match = find_named_entry(previous, hashes[index], entry.host_name,
                                      entry.service_description, &before);

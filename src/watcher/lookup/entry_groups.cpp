@@ -123,8 +123,11 @@ void build_entry_groups(stats_array *array, group_key key, bool (*include)(const
   const stats_entry *entries = array->entries;
   const uint64_t *hashes = name_hashes_of(array);
   std::vector<int32_t> &included = groups->included;
-  for (int32_t i = 0; i < array->count; i++)
+  for (int32_t i = 0; i < array->count; i++) {
+    // The entries are far apart: asking for those ahead lets the waits overlap.
+    if (i + 8 < array->count) __builtin_prefetch(&entries[i + 8].current_state);
     if (include == nullptr || include(entries[i])) included.push_back(i);
+  }
   // A third of the slots stay free, which keeps the runs of taken slots
   // that a lookup passes short.
   groups->slots.assign(included.size() / 2 * 3 + 16, group_slot{});
