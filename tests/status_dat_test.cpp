@@ -12,6 +12,7 @@
 
 #include "parser_input.h"
 #include "run_program.h"
+#include "watcher/report.h"
 
 namespace {
 

@@ -1,9 +1,12 @@
 #include "status/stats_array.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "support/fatal.h"
 #include "support/numbers.h"
+
+static_assert(std::is_trivial<stats_entry>::value, "entries are zeroed and moved as raw memory");
 
 namespace {
 

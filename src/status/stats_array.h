@@ -9,7 +9,7 @@
 
 #include "status/stats_entry.h"
 #include "status/text_arena.h"
-#include "watcher/lookup/entry_lookup.h"
+#include "watcher/entry_groups.h"
 
 // A downtime that the status file lists for a host or a service, as the
 // time it is in effect: from `from` up to, not including, `until`.

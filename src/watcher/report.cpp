@@ -85,6 +85,8 @@ bool in_downtime(const stats_entry *entry) {
   return !(entry->scheduled_downtime_depth == 0.0);
 }
 
+bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
+
 // Fills `when` with the local calendar time of `seconds`; false when the
 // platform's time type or its calendar (a year that fits an int) cannot
 // hold it.
@@ -218,6 +220,23 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service) {
   entry_state state;
   return find_named_entry(array, names_hash(host, service), host, service, &state);
+}
+
+bool has_downtime_in_effect(stats_array *array, int32_t index) {
+  std::vector<downtime_span> &downtimes = array->downtimes;
+  if (downtimes.empty()) return false;
+  if (!array->lookup.downtimes_ordered) {
+    std::sort(downtimes.begin(), downtimes.end(), hash_before);
+    array->lookup.downtimes_ordered = true;
+  }
+  const stats_entry &entry = array->entries[index];
+  downtime_span key = {name_hashes_of(array)[index], nullptr, nullptr, 0, 0};
+  auto same_hash = std::equal_range(downtimes.begin(), downtimes.end(), key, hash_before);
+  for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
+    if (has_names(entry, downtime->host, downtime->service) &&
+        entry.last_update >= downtime->from && entry.last_update < downtime->until)
+      return true;
+  return false;
 }
 
 bool changed_since_previous(const stats_entry *previous,

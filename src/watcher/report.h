@@ -37,6 +37,11 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 // host or service matches only entries whose field is null as well.
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service);
 
+// Whether one of the file's downtimes names the entry at `index` and spans
+// its last_update, whatever depth the entry reads: Nagios 4 writes its first
+// status file after a start before it restores its downtimes.
+bool has_downtime_in_effect(stats_array *array, int32_t index);
+
 // Whether the step from `previous` to `current` is a change to report: any
 // state change without `hard_only`, else only what the HARD rule admits.
 bool changed_since_previous(const stats_entry *previous,

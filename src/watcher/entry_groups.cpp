@@ -1,4 +1,4 @@
-#include "watcher/lookup/entry_groups.h"
+#include "watcher/entry_groups.h"
 
 #include <cstring>
 

@@ -1,8 +1,9 @@
-// Entries of one array grouped by their names, for lookups that must give the
-// same answer as a walk over the array but cannot afford one per entry. A
-// group holds the indices of the entries that share a key, ascending.
-#ifndef SENTREL_WATCHER_LOOKUP_ENTRY_GROUPS_H
-#define SENTREL_WATCHER_LOOKUP_ENTRY_GROUPS_H
+// Entries of one array grouped by their names, for the watcher's lookups that
+// must give the same answer as a walk over the array but cannot afford one
+// per entry. A group holds the indices of the entries that share a key,
+// ascending.
+#ifndef SENTREL_WATCHER_ENTRY_GROUPS_H
+#define SENTREL_WATCHER_ENTRY_GROUPS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,25 @@ inline size_t home_index(const entry_groups &groups, uint64_t hash) {
 // That slot: the place to ask the memory for before the lookup itself.
 inline const group_slot &home_slot(const entry_groups &groups, uint64_t hash) {
   return groups.slots[home_index(groups, hash)];
+}
+
+// What the watcher builds from an array's entries the first time it needs
+// it, kept with the array.
+struct entry_lookup {
+  entry_groups by_identity;  // every entry, by host and service
+  // Whether the last lookup found its entry where an unchanged file order
+  // puts it; while it does not, lookups go straight to by_identity.
+  bool in_file_order = true;
+  entry_groups down_hosts;  // the host entries that mask their services
+  bool downtimes_ordered = false;  // the array's downtimes, by their hash
+};
+
+// Empties the lookup, keeping its memory for the next array.
+inline void clear_entry_lookup(entry_lookup *lookup) {
+  clear_entry_groups(&lookup->by_identity);
+  clear_entry_groups(&lookup->down_hosts);
+  lookup->in_file_order = true;
+  lookup->downtimes_ordered = false;
 }
 
 #endif
