@@ -30,11 +30,9 @@ struct entry_field {
 // A value's length when the caller does not know it: up to its NUL.
 constexpr size_t up_to_nul = SIZE_MAX;
 
-// Reads `value`, of `length` bytes, by the field's kind (a copy in `texts`,
-// or a number read like atoi, atol or atof) and stores it in `entry`,
-// replacing what was there. Only a text needs the length. The value must be
-// readable eight bytes past any of its bytes, as in a parser's line. Inline,
-// as the parsers store millions of values a poll.
+// Stores `value` (a text of `length` bytes copied into `texts`, or a number
+// read like atoi, atol or atof) into the field; it must be readable eight
+// bytes past its end, as a parser's line is. Inline: millions a poll.
 inline void store_value(const entry_field &field, const char *value, size_t length,
                         stats_entry *entry, text_arena *texts) {
   switch (field.kind) {

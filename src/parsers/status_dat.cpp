@@ -33,10 +33,8 @@ const struct {
 struct dat_parse {
   stats_array *array;
   int32_t block_kind;
-  // Writers put the keys of a block kind in the same order every time: for
-  // each kind, the row that came first and the row that followed each row
-  // last time; and where the row expected next in this block is noted, the
-  // first row's place or the place after the row of the last key stored.
+  // Writers put a kind's keys in the same order every time, so the rows that
+  // came first and after each row last time predict the next key line.
   const status_key *first_row[block_kind_count];
   const status_key *next_row[block_kind_count][status_key_count];
   const status_key **expected;
@@ -57,11 +55,8 @@ int32_t block_kind_of(const char *line) {
   return block_other;
 }
 
-// Makes room for the block that opens at the count. Only a host, service or
-// downtime block needs its slot zeroed: no other block stores anything, and
-// the next block reuses the slot (a downtime's too, once it is recorded). A
-// block that never closed leaves its texts in the array's arena until the
-// array goes.
+// Makes room for the block that opens at the count; only a block that stores
+// something needs the slot zeroed, and the next block reuses it.
 void start_block(dat_parse *parse, const char *line) {
   stats_array *array = parse->array;
   make_room_for_entry(array);
@@ -94,10 +89,8 @@ const status_key *row_of_key_line(const dat_parse &parse, char *line, size_t sta
   return found.row;
 }
 
-// The span of time in which a downtime is in effect, by what Nagios writes:
-// a fixed one over its window, a flexible one for its duration once it
-// began. One that waits for another to trigger it is left to the depth
-// Nagios writes, as is one whose times say nothing.
+// A downtime is in effect over its window when fixed, for its duration once
+// begun when flexible; one that waits for a trigger is left to the depth.
 void record_downtime(stats_array *array, const stats_entry &downtime) {
   if (downtime.host_name == nullptr || downtime.triggered_by != 0) return;
   downtime_span span = {names_hash(downtime.host_name, downtime.service_description),

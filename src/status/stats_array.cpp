@@ -15,10 +15,8 @@ uint64_t mix(uint64_t hash, uint64_t word) {
   return hash ^ (hash >> 32);
 }
 
-// The `length` bytes of a text eight at a time, then its length, so that a
-// missing text (hashed as a length no text has) differs from an empty one.
-// A `padded` text can be read eight bytes past its end, so its last bytes
-// are one read as well.
+// Eight bytes at a time, then the length, so that a missing text (a length
+// no text has) differs from an empty one; a `padded` text's tail is one read.
 uint64_t hash_text(uint64_t hash, const char *text, size_t length, bool padded) {
   if (text == nullptr) return mix(hash, UINT64_MAX);
   size_t at = 0;

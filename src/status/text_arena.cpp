@@ -30,12 +30,6 @@ void link_block(char *block, char *previous, size_t size) {
   memcpy(block, &header, header_size);
 }
 
-char *take_spare_block(text_arena *arena) {
-  char *block = arena->spare;
-  if (block != nullptr) arena->spare = header_of(block).previous;
-  return block;
-}
-
 void free_blocks(char *block) {
   while (block != nullptr) {
     char *previous = header_of(block).previous;
@@ -44,14 +38,20 @@ void free_blocks(char *block) {
   }
 }
 
-// Starts a block that holds at least `needed` bytes after its header.
+// Starts a block that holds at least `needed` bytes after its header: the
+// next kept block when it has room, else a fresh one.
 void start_block(text_arena *arena, const char *text, size_t needed) {
-  size_t size = arena->size == 0 ? first_block_size : arena->size * 2;
-  if (size > largest_block_size) size = largest_block_size;
-  if (size - header_size < needed) size = header_size + needed;
-  char *block = size == largest_block_size ? take_spare_block(arena) : nullptr;
-  if (block == nullptr) block = static_cast<char *>(malloc(size));
-  if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
+  char *block = arena->spare;
+  size_t size = block != nullptr ? header_of(block).size : 0;
+  if (block != nullptr && size - header_size >= needed) {
+    arena->spare = header_of(block).previous;
+  } else {
+    size = arena->size == 0 ? first_block_size : arena->size * 2;
+    if (size > largest_block_size) size = largest_block_size;
+    if (size - header_size < needed) size = header_size + needed;
+    block = static_cast<char *>(malloc(size));
+    if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
+  }
   link_block(block, arena->block, size);
   arena->block = block;
   arena->size = size;
@@ -70,17 +70,14 @@ char *arena_copy_to_new_block(text_arena *arena, const char *text, size_t length
   return copy;
 }
 
+// Pushed back newest first, the blocks are taken again in the order they
+// were started.
 void rewind_text_arena(text_arena *arena) {
-  char *block = arena->block;
-  while (block != nullptr) {
-    block_header header = header_of(block);
-    if (header.size == largest_block_size) {
-      link_block(block, arena->spare, header.size);
-      arena->spare = block;
-    } else {
-      free(block);
-    }
-    block = header.previous;
+  for (char *block = arena->block; block != nullptr;) {
+    char *previous = header_of(block).previous;
+    link_block(block, arena->spare, header_of(block).size);
+    arena->spare = block;
+    block = previous;
   }
   *arena = text_arena{nullptr, 0, 0, arena->spare};
 }
