@@ -46,7 +46,7 @@ TEST(status_source, connects_to_the_port_the_text_names) {
       "127.0.0.1:" + wrapped, "127.0.0.1: " + port + "x",
   };
   for (const std::string &source : sources) {
-    int32_t fd = open_status_source(source.c_str(), false);
+    int32_t fd = open_status_source(source.c_str(), false, 10);
     ASSERT_GE(fd, 0) << source;
     int keep_alive = 0;
     socklen_t length = sizeof keep_alive;
@@ -87,7 +87,7 @@ TEST(status_source, refused_connection_and_missing_file_give_minus_one_and_why) 
   };
   for (const auto &c : cases) {
     errno = 0;
-    EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file)) << c.name;
+    EXPECT_EQ(-1, open_status_source(c.source.c_str(), c.is_file, 10)) << c.name;
     EXPECT_EQ(c.error, errno) << c.name;
   }
   close_tcp_peer(&closed_port);
@@ -103,7 +103,7 @@ TEST(status_source, socket_connected_to_itself_is_told_apart) {
   close_tcp_peer(&self);
 
   tcp_peer server = open_tcp_peer();
-  int32_t client = open_status_source(("127.0.0.1:" + std::to_string(server.port)).c_str(), false);
+  int32_t client = open_status_source(("127.0.0.1:" + std::to_string(server.port)).c_str(), false, 10);
   EXPECT_GE(client, 0);
   EXPECT_FALSE(connected_to_itself(client));
   close(client);
@@ -113,7 +113,7 @@ TEST(status_source, socket_connected_to_itself_is_told_apart) {
 TEST(status_source, file_opens_read_only) {
   std::string path = make_temp_dir() + "/status.dat";
   write_file(path, "info {\n}\n");
-  int32_t fd = open_status_source(path.c_str(), true);
+  int32_t fd = open_status_source(path.c_str(), true, 10);
   ASSERT_GE(fd, 0);
   char text[16] = {};
   EXPECT_EQ(9, read(fd, text, sizeof text));
