@@ -48,16 +48,16 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
 }
 
 void release_previous(poller *p) {
-  release_stats_array(&p->previous);
+  release_stats_array(&p->state.previous);
   p->previous_path.clear();
 }
 
 void poll_file(poller *p, const site_files &files, file_role role) {
   p->settings.status_source = files.path[role].c_str();
   p->settings.status_dat_format = files.format == status_format::status_dat;
-  poll_once(p->settings, report_layout::two_lines, &p->previous, &p->last_failure);
+  poll_once(p->settings, report_layout::two_lines, &p->state);
   // A poll that read nothing would measure nothing.
-  require(!is_none(p->previous) && p->previous.count >= files.services, "poll read too few entries",
+  require(!is_none(p->state.previous) && p->state.previous.count >= files.services, "poll read too few entries",
           files.path[role]);
   p->previous_path = files.path[role];
 }
@@ -140,11 +140,10 @@ int fresh_first_poll_child(const char *format, const char *path) {
   watch_settings settings;
   settings.status_source = path;
   settings.status_dat_format = strcmp(format, "dat") == 0;
-  stats_array first;
-  source_failure no_failure;
-  poll_once(settings, report_layout::one_line, &first, &no_failure);
-  int status = is_none(first) ? 1 : 0;  // nothing read, nothing measured
-  release_stats_array(&first);
+  watch_state first;
+  poll_once(settings, report_layout::one_line, &first);
+  int status = is_none(first.previous) ? 1 : 0;  // nothing read, nothing measured
+  release_stats_array(&first.previous);
   return status;
 }
 
