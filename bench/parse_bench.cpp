@@ -86,7 +86,7 @@ void parse_status_dat_100k_services(benchmark::State &state) {
   run_parser(
       state,
       [](int32_t fd, stats_array *array) {
-        if (parse_status_dat(fd, array) != dat_reading::complete) abort();
+        if (parse_status_dat(fd, array) != reading_end::complete) abort();
       },
       text);
 }

@@ -160,7 +160,7 @@ int peak_rss_child(char **argv) {
                    atoi(argv[5]), {argv[6], argv[7], argv[8]}};
   poller p;
   for (int32_t i = atoi(argv[4]); i > 0; i--) time_poll(&p, files, poll_kinds[atoi(argv[3])]);
-  release_stats_array(&p.previous);
+  release_stats_array(&p.state.previous);
   return 0;
 }
 
@@ -210,7 +210,7 @@ void time_polls(const char *self, const bench_options &o, const std::vector<site
       for (int32_t kind = same_order_poll; kind < poll_kind_count; kind++)
         time_one_poll(self, &p, all[set], kind, &rows[kind]);
   }
-  release_stats_array(&p.previous);
+  release_stats_array(&p.state.previous);
 }
 
 // The peers over each status.dat, checked against sentrel's fresh first

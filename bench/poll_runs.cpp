@@ -49,16 +49,16 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
 
 // As the watcher drops an array: emptied, its memory kept for a reading.
 void release_previous(poller *p) {
-  clear_stats_array(&p->previous);
+  clear_stats_array(&p->state.previous);
   p->previous_path.clear();
 }
 
 void poll_file(poller *p, const site_files &files, file_role role) {
   p->settings.status_source = files.path[role].c_str();
   p->settings.status_dat_format = files.format == status_format::status_dat;
-  poll_once(p->settings, report_layout::two_lines, &p->previous, &p->last_failure);
+  poll_once(p->settings, report_layout::two_lines, &p->state);
   // A poll that read nothing would measure nothing.
-  require(was_read(p->previous) && p->previous.count >= files.services, "poll read too few entries",
+  require(was_read(p->state.previous) && p->state.previous.count >= files.services, "poll read too few entries",
           files.path[role]);
   p->previous_path = files.path[role];
 }
@@ -141,11 +141,10 @@ int fresh_first_poll_child(const char *format, const char *path) {
   watch_settings settings;
   settings.status_source = path;
   settings.status_dat_format = strcmp(format, "dat") == 0;
-  stats_array first;
-  source_failure no_failure;
-  poll_once(settings, report_layout::one_line, &first, &no_failure);
-  int status = was_read(first) ? 0 : 1;  // nothing read, nothing measured
-  release_stats_array(&first);
+  watch_state first;
+  poll_once(settings, report_layout::one_line, &first);
+  int status = was_read(first.previous) ? 0 : 1;  // nothing read, nothing measured
+  release_stats_array(&first.previous);
   return status;
 }
 

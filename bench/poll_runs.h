@@ -43,8 +43,7 @@ extern const poll_kind poll_kinds[poll_kind_count];
 // The watcher's state between polls.
 struct poller {
   watch_settings settings;
-  stats_array previous;
-  source_failure last_failure;
+  watch_state state;
   std::string previous_path;  // of the file `previous` was read from; empty when none
 };
 

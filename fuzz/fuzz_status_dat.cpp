@@ -39,8 +39,8 @@ bool ends_inside_block(const uint8_t *data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   stats_array array;
-  dat_reading reading = parse_status_dat(descriptor_holding(data, size), &array);
-  if ((reading == dat_reading::cut_short) != ends_inside_block(data, size)) __builtin_trap();
+  reading_end reading = parse_status_dat(descriptor_holding(data, size), &array);
+  if ((reading == reading_end::cut_short) != ends_inside_block(data, size)) __builtin_trap();
   for (int32_t i = 0; i < array.count; i++)
     if (array.entries[i].type != entry_host && array.entries[i].type != entry_service)
       __builtin_trap();

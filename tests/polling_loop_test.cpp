@@ -221,16 +221,26 @@ TEST(poll_without_entries, decides_the_rule_of_the_next_poll) {
                             report(" OK ", "db1", "disk", "disk ok");
   struct {
     const char *name;
-    std::string between;
-    std::string after;
+    std::vector<std::string> between;
+    std::string out;
+    std::vector<std::string> options;
   } cases[] = {
-      {"empty file", "", current_problems},
-      {"comment lines only", "# written by hand\n\n", current_problems},
-      {"blocks of other kinds only", "info {\n\tversion=4.4.6\n\t}\n", every_entry},
+      {"empty file", {""}, current_problems + current_problems, {}},
+      {"empty twice", {"", ""}, current_problems + current_problems, {}},
+      {"comment lines only", {"# written by hand\n\n"}, current_problems + current_problems, {}},
+      {"blocks of other kinds only", {"info {\n\tversion=4.4.6\n\t}\n"},
+       current_problems + every_entry, {}},
+      {"status.dat read as status.log", {""}, "", {"-x"}},
   };
   for (const auto &c : cases) {
-    program_result result = watch_snapshots({}, {problems, c.between, problems});
-    EXPECT_EQ(current_problems + c.after, result.out) << c.name;
+    std::vector<std::string> polls = c.between;
+    polls.insert(polls.begin(), problems);
+    polls.push_back(problems);
+    program_result result = watch_snapshots(c.options, polls);
+    EXPECT_EQ(c.out, result.out) << c.name;
+    // Named once for each stretch of such polls.
+    EXPECT_EQ("status file SOURCE holds no host or service\n", with_source_as_SOURCE(result.err))
+        << c.name;
   }
 }
 
@@ -253,6 +263,7 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
     const char *file;
     const char *cut;          // a text of the file, `|` where it is cut
     const char *limit_report;  // for a cut between blocks: what the next poll reports
+    peer_ending ending = peer_ending::close;  // over TCP a reset or a stall shows wherever it falls
   } cases[] = {
       {nagios, "info {\n\tcreated=17967|", nullptr},
       {nagios, "programstatus {\n|", nullptr},
@@ -277,6 +288,16 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
       {icinga, "\t}\n\n|servicestatus {\n\thost_name=db-01\n\tservice_description=Replication",
        "2026/12/08 23:59 WARN db-01 Replication, "
        "{\"lag_s\": 42, \"primary\": \"db-00\", \"state\": \"lagging\"}\n"},
+      {nagios, "\t}\n\n|servicestatus {\n\thost_name=web2\n", nullptr, peer_ending::reset},
+      // With -i 1 a silent peer is given up after 10 seconds.
+      {nagios, "\tservice_description=MySQL\n|", nullptr, peer_ending::stall},
+  };
+  auto notice = [](peer_ending ending) -> std::string {
+    if (ending == peer_ending::close) return "status file ended inside a block: poll skipped\n";
+    return std::string("transfer from SOURCE broken: ") +
+           (ending == peer_ending::reset ? "Connection reset by peer"
+                                         : "nothing received for 10 s") +
+           ": poll skipped\n";
   };
   const std::vector<std::string> options = {"-1", "-H"};
   for (const auto &c : cases) {
@@ -284,13 +305,16 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
     // Each poll of a whole file after the first prints nothing.
     std::string whole_polls = watch_snapshots(options, {file, file, file}).out;
     std::vector<std::string> polls = {file, cut_inside(file, c.cut), file};
+    std::vector<std::string> tcp_options = options;
+    if (c.ending == peer_ending::stall) tcp_options.insert(tcp_options.end(), {"-i", "1"});
     for (bool over_tcp : {false, true}) {
+      if (!over_tcp && c.ending != peer_ending::close) continue;
       SCOPED_TRACE(std::string(c.file) + " cut at " + c.cut + (over_tcp ? " over TCP" : ""));
-      program_result result = over_tcp ? watch_snapshots_over_tcp(options, polls)
-                                       : watch_snapshots(options, polls);
+      program_result result =
+          over_tcp ? watch_snapshots_over_tcp(tcp_options, polls, {peer_ending::close, c.ending})
+                   : watch_snapshots(options, polls);
       EXPECT_EQ(whole_polls + (c.limit_report ? c.limit_report : ""), result.out);
-      EXPECT_EQ(c.limit_report ? "" : "status file ended inside a block: poll skipped\n",
-                result.err);
+      EXPECT_EQ(c.limit_report ? "" : notice(c.ending), with_source_as_SOURCE(result.err));
     }
   }
 }
@@ -355,10 +379,12 @@ TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
     if (line.compare(0, checking.size(), checking) == 0) continue;
     EXPECT_EQ(1u, allowed.count(line)) << line;
   }
-  std::vector<std::string> notices = lines_of(result.err);
-  EXPECT_NE(0u, notices.size());
-  for (const std::string &notice : notices)
-    ASSERT_EQ("status file ended inside a block: poll skipped", notice);
+  // The polls that met the file truncated found nothing to watch.
+  std::set<std::string> notices;
+  for (const std::string &notice : lines_of(with_source_as_SOURCE(result.err)))
+    notices.insert(notice);
+  notices.erase("status file SOURCE holds no host or service");
+  EXPECT_EQ(std::set<std::string>{"status file ended inside a block: poll skipped"}, notices);
 }
 
 // The output with the time of every "Checking @" line that shows a time
@@ -543,9 +569,7 @@ TEST(source_not_opened, is_named_once_for_each_stretch_without_it) {
     close(held);
     close_tcp_peer(&peer);
 
-    std::string err = c.err;
-    for (size_t at; (at = err.find("SOURCE")) != std::string::npos;) err.replace(at, 6, source);
-    EXPECT_EQ(err, result.err);
+    EXPECT_EQ(c.err, with_source_as_SOURCE(result.err));
     std::string reports;
     for (int i = 0; i < c.reports; i++) reports += report("CRIT", "db1", "load", "high");
     EXPECT_EQ(reports, reports_in(result.out));
@@ -574,12 +598,28 @@ TEST(tcp_source, peer_sending_in_small_pieces_reads_like_a_file) {
 
 TEST(tcp_source, peer_closing_at_once_gives_an_empty_poll) {
   std::string problems = dat_service("db1", "load", 2, hard, "load too high");
-  program_result result = watch_snapshots_over_tcp({}, {problems, "", problems});
-  // The empty poll left no array, so the last poll is a first poll again;
-  // but it opened its source, so no failure is named.
+  program_result result = watch_snapshots_over_tcp({}, {problems, "", "", problems});
+  // The empty polls left no array, so the last poll is a first poll again.
   EXPECT_EQ(report("CRIT", "db1", "load", "load too high") +
                 report("CRIT", "db1", "load", "load too high"),
             result.out);
+  EXPECT_EQ("SOURCE sent no host or service\n", with_source_as_SOURCE(result.err));
+}
+
+// Started with its standard output closed, sentrel must not write its
+// reports into the connection that takes the free descriptor.
+TEST(tcp_source, closed_standard_output_never_reaches_the_peer) {
+  tcp_peer peer = open_tcp_peer();
+  running_program program = start_program(
+      {"/bin/sh", "-c", "exec \"$@\" >&-", "sh", SENTREL_BINARY, "-i", "0", "-F",
+       "127.0.0.1:" + std::to_string(peer.port)});
+  std::string problems = dat_service("db1", "load", 2, hard, "load too high");
+  EXPECT_EQ(0u, serve_snapshot(accept_connection(peer, program), problems));
+  int held = accept_connection(peer, program);
+  program_result result = stop_program(program, SIGTERM);
+  close(held);
+  close_tcp_peer(&peer);
+  EXPECT_EQ(SIGTERM, result.signal);
   EXPECT_EQ("", result.err);
 }
 

@@ -191,7 +191,7 @@ TEST(same_answers, fast_paths_agree_with_the_plain_rules_on_random_sites) {
             if (log)
               parse_status_log(fd, array);
             else
-              EXPECT_EQ(dat_reading::complete, parse_status_dat(fd, array));
+              EXPECT_EQ(reading_end::complete, parse_status_dat(fd, array));
           },
           text, &current);
       std::string reported;

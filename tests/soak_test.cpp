@@ -138,11 +138,15 @@ TEST(soak, memory_and_descriptors_stay_flat_over_thousands_of_polls) {
     argv.insert(argv.end(), {"-f", feed.path});
     running_program program = start_program(argv, {"TZ=UTC"});
     soak_figures figures;
-    std::string gaps_named;  // once for each stretch without the file
+    // Once for each stretch without the file or without anything in it.
+    std::string nothing = "status file " + feed.path + " holds no host or service\n";
+    std::string gaps_named;
     for (int poll = 0; poll < polls && program_is_running(program); poll++) {
+      if (poll % 100 == 49) gaps_named += nothing;
       if (poll % 100 == 99) {
         feed_empty_then_missing(feed, program);
-        gaps_named += "cannot open status file " + feed.path + ": No such file or directory\n";
+        gaps_named += nothing + "cannot open status file " + feed.path +
+                      ": No such file or directory\n";
         continue;
       }
       int held = await_next_poll(feed, program);
@@ -153,6 +157,7 @@ TEST(soak, memory_and_descriptors_stay_flat_over_thousands_of_polls) {
     // A first poll that meets an unknown state code ends the run through
     // fatal, the normal exit path, where LeakSanitizer reports any leak.
     feed_snapshot(feed, program, "");
+    gaps_named += nothing;
     feed_snapshot(feed, program, dat_service("db1", "load", 4, 1, "?") +
                                      log_service("db1", "load", "BROKEN", "HARD", "?"));
     program_result result = stop_program(program, 0);

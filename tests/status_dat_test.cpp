@@ -16,8 +16,8 @@
 
 namespace {
 
-dat_reading parse(const std::string &text, parsed_status *result, bool through_pipe = false) {
-  dat_reading reading = dat_reading::complete;
+reading_end parse(const std::string &text, parsed_status *result, bool through_pipe = false) {
+  reading_end reading = reading_end::complete;
   parse_text([&](int32_t fd, stats_array *array) { reading = parse_status_dat(fd, array); },
              text, result, through_pipe);
   return reading;
@@ -82,11 +82,11 @@ TEST(status_dat, block_kind_comes_from_the_raw_opening_line) {
 // The array is none only when no block opened; the reading is cut short
 // when the data ends inside a block of any kind.
 TEST(status_dat, where_the_data_ends_decides_the_array_and_the_reading) {
-  const dat_reading complete = dat_reading::complete, cut_short = dat_reading::cut_short;
+  const reading_end complete = reading_end::complete, cut_short = reading_end::cut_short;
   struct {
     const char *text;
     bool allocated;
-    dat_reading reading;
+    reading_end reading;
   } cases[] = {
       {"", false, complete},
       {"# header\n\n#\n", false, complete},
@@ -103,7 +103,7 @@ TEST(status_dat, where_the_data_ends_decides_the_array_and_the_reading) {
   };
   for (const auto &c : cases) {
     parsed_status result;
-    dat_reading reading = parse(c.text, &result);
+    reading_end reading = parse(c.text, &result);
     SCOPED_TRACE(c.text);
     EXPECT_EQ(0, result.count);
     EXPECT_EQ(c.allocated, result.entries != nullptr);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <regex>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -208,23 +209,36 @@ program_result watch_snapshots(const std::vector<std::string> &arguments,
 }
 
 program_result watch_snapshots_over_tcp(const std::vector<std::string> &arguments,
-                                        const std::vector<std::string> &snapshots) {
+                                        const std::vector<std::string> &snapshots,
+                                        const std::vector<peer_ending> &endings) {
   tcp_peer peer = open_tcp_peer();
   std::vector<std::string> argv = {SENTREL_BINARY, "-i", "0"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   argv.insert(argv.end(), {"-F", "127.0.0.1:" + std::to_string(peer.port)});
   running_program program = start_program(argv, {"TZ=UTC"});
-  for (const std::string &snapshot : snapshots) {
+  std::vector<int> stalled;
+  for (size_t i = 0; i < snapshots.size(); i++) {
     int connection = accept_connection(peer, program);
     if (connection < 0) break;
-    serve_snapshot(connection, snapshot);
+    peer_ending ending = i < endings.size() ? endings[i] : peer_ending::close;
+    if (ending == peer_ending::close) serve_snapshot(connection, snapshots[i]);
+    if (ending == peer_ending::reset) reset_connection(connection, snapshots[i]);
+    if (ending != peer_ending::stall) continue;
+    write_all(connection, snapshots[i].data(), snapshots[i].size());
+    stalled.push_back(connection);
   }
   // The next connection shows that every poll served has ended.
   int held = accept_connection(peer, program);
   program_result result = stop_program(program, held >= 0 ? SIGTERM : 0);
   if (held >= 0) close(held);
+  for (int connection : stalled) close(connection);
   close_tcp_peer(&peer);
   return result;
+}
+
+std::string with_source_as_SOURCE(const std::string &err) {
+  static const std::regex source("/[^ :]*/status(\\.dat)?|127\\.0\\.0\\.1:[0-9]+");
+  return std::regex_replace(err, source, "SOURCE");
 }
 
 namespace {

@@ -94,10 +94,20 @@ program_result watch_snapshots(const std::vector<std::string> &arguments,
                                const std::vector<std::string> &snapshots,
                                const std::vector<std::string> &launcher = {});
 
+// How the peer ends the connection of a snapshot: it closes it, resets it,
+// or holds it open and silent until the next poll connects.
+enum class peer_ending { close, reset, stall };
+
 // The same over TCP: sentrel (-i 0 and `arguments`, TZ=UTC) polls a peer on
-// 127.0.0.1 that serves `snapshots`, one per connection, then it is stopped.
+// 127.0.0.1 that serves `snapshots`, one per connection, each ended as
+// `endings` says (closed where it says nothing), then it is stopped.
 program_result watch_snapshots_over_tcp(const std::vector<std::string> &arguments,
-                                        const std::vector<std::string> &snapshots);
+                                        const std::vector<std::string> &snapshots,
+                                        const std::vector<peer_ending> &endings = {});
+
+// `err` with the status source it names (a test's temporary file or
+// 127.0.0.1:port) written as SOURCE.
+std::string with_source_as_SOURCE(const std::string &err);
 
 // Fields of a status.dat block, in order.
 using dat_fields = std::vector<std::pair<std::string, std::string>>;

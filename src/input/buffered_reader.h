@@ -1,13 +1,17 @@
-// Turns a readable descriptor (a status file or a TCP connection) into lines.
-// It reads in blocks into one growing heap buffer, hands out each line as a
-// fresh heap copy without its line feed, and ends the process itself when a
-// read or an allocation fails.
+// Turns a readable descriptor (a status file or a TCP connection) into lines,
+// handed out in place in one growing buffer. A failed read of a file or an
+// allocation ends the process; a failed or stalled read of a connection ends
+// the data and is kept for the caller.
 #ifndef SENTREL_INPUT_BUFFERED_READER_H
 #define SENTREL_INPUT_BUFFERED_READER_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+// How the data of one reading ended: whole, cut off inside a block (as the
+// parser tells), or broken off by the connection (as the reader tells).
+enum class reading_end { complete, cut_short, broken };
 
 class buffered_reader {
  public:
@@ -29,8 +33,12 @@ class buffered_reader {
   // The eight bytes from any byte up to the line's NUL can be read.
   inline char *read_line_in_place();
 
+  // A line's text is cut here; the rest of the line is read and dropped, so
+  // that input without line feeds cannot take all memory.
+  static constexpr int64_t max_line_length = 1 << 20;
+
   // Reads one block behind the held data; returns the byte count, 0 at the
-  // end of the data.
+  // end of the data or once a read of a connection failed.
   int32_t read_into_buffer();
 
   // Moves the unread bytes to the start of the buffer when a line runs past
@@ -41,10 +49,12 @@ class buffered_reader {
   // the data), reading as needed; -1 once the data has ended.
   int64_t find_line_end();
 
-  // Hands out the line from read_pos to `end` in place.
+  // Hands out the line from read_pos to `end` in place, cut to its first
+  // max_line_length bytes.
   char *line_in_place(int64_t end) {
-    buffer[end] = '\0';  // the line feed, or the NUL kept behind the data
     char *line = buffer + read_pos;
+    // The line feed, the NUL kept behind the data, or a byte of the dropped rest.
+    buffer[end - read_pos > max_line_length ? read_pos + max_line_length : end] = '\0';
     read_pos = end + 1;
     return line;
   }
@@ -59,6 +69,9 @@ class buffered_reader {
   char *buffer;
   int64_t bytes_held;  // valid bytes from the start, consumed ones included
   int64_t read_pos;    // first byte not yet handed out
+  // The errno of the read that broke off a connection's data (EAGAIN when
+  // nothing came within its receive time-out); 0 while none did.
+  int32_t transfer_error;
 };
 
 // Inline, as the parsers call it for every line of a large file.

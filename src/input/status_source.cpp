@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,9 +22,6 @@ struct resolver_failure {
 };
 const resolver_failure resolver_failures[] = {
     {HOST_NOT_FOUND, "The specified host is unknown.\n"},
-    {TRY_AGAIN,
-     "A temporary error occurred on an authoritative name server. Try again "
-     "later.\n"},
     {NO_RECOVERY, "A non-recoverable name server error occurred.\n"},
     {NO_DATA, "The requested name is valid but does not have an IP address.\n"},
 };
@@ -36,9 +34,16 @@ const resolver_failure resolver_failures[] = {
 
 }  // namespace
 
-int32_t open_status_source(const char *status_source, bool source_is_file) {
-  if (!source_is_file) return connect_to_host(status_source);
-  return open(status_source, O_RDONLY);
+int32_t open_status_source(const char *status_source, bool source_is_file,
+                           int32_t deadline_seconds) {
+  if (source_is_file) return open(status_source, O_RDONLY);
+  int32_t fd = connect_to_host(status_source);
+  // Keep-alive notices a vanished peer only after hours, and a peer that is
+  // there but sends nothing, never.
+  timeval deadline = {deadline_seconds, 0};
+  if (fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline) != 0)
+    fatal("problem setting a receive time-out");
+  return fd;
 }
 
 uint16_t port_from_text(const char *text) {
@@ -55,9 +60,13 @@ int32_t connect_to_host(const char *host_and_port) {
   }
   sockaddr_in address;
   memset(&address, 0, sizeof address);
-  resolve_host(host, &address);
+  bool resolved = resolve_host(host, &address);
   address.sin_port = htons(port);
   xfree(host, "host name");
+  if (!resolved) {
+    errno = name_server_unavailable;
+    return -1;
+  }
 
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) fatal("problem creating socket");
@@ -89,8 +98,10 @@ bool connected_to_itself(int32_t fd) {
   return local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr;
 }
 
-void resolve_host(const char *host, sockaddr_in *address) {
+bool resolve_host(const char *host, sockaddr_in *address) {
   const hostent *answer = gethostbyname(host);
+  // A name server that fails for the moment must not end a months-long run.
+  if (answer == nullptr && h_errno == TRY_AGAIN) return false;
   if (answer == nullptr) fail_resolution(host, h_errno);
   // Only an IPv4 answer fits the address; anything else cannot be used.
   if (answer->h_addrtype != AF_INET || answer->h_length != sizeof address->sin_addr ||
@@ -98,4 +109,5 @@ void resolve_host(const char *host, sockaddr_in *address) {
     fail_resolution(host, NO_DATA);
   address->sin_family = AF_INET;
   memcpy(&address->sin_addr, answer->h_addr_list[0], sizeof address->sin_addr);
+  return true;
 }

@@ -7,19 +7,28 @@
 #include <cstdint>
 #include <netinet/in.h>
 
+// The errno of a connection not tried because the name server failed for
+// the moment; no system error says that.
+constexpr int name_server_unavailable = -1;
+
 // A descriptor for `status_source`, a path when `source_is_file`, else
 // host[:port]; -1 with errno telling why when the file or the connection is
-// not there. Nothing is written here: the caller knows whether it is news.
-int32_t open_status_source(const char *status_source, bool source_is_file);
+// not there. A connection's reads fail with EAGAIN once nothing has come for
+// `deadline_seconds`. Nothing is written here: the caller knows whether it
+// is news.
+int32_t open_status_source(const char *status_source, bool source_is_file,
+                           int32_t deadline_seconds);
 
 // A socket connected to host[:port] (port 33333 when none is given), or -1
 // with errno set when the connection fails (ECONNREFUSED for a socket that
-// met itself). Resolution and socket failures are fatal.
+// met itself, name_server_unavailable). Other resolution and socket failures
+// are fatal.
 int32_t connect_to_host(const char *host_and_port);
 
-// Fills the family and IPv4 address of `address` for `host`, or ends the
-// process with the resolver's reason.
-void resolve_host(const char *host, sockaddr_in *address);
+// Fills the family and IPv4 address of `address` for `host` and returns
+// true; false when the name server failed for the moment; for any other
+// failure, ends the process with the resolver's reason.
+bool resolve_host(const char *host, sockaddr_in *address);
 
 // True when the connected socket `fd` is connected to itself, as the kernel
 // allows when it picks the (absent) service's own port as the local one.

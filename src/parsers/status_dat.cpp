@@ -1,5 +1,6 @@
 #include "parsers/status_dat.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -180,10 +181,12 @@ void handle_line(dat_parse *parse, char *line) {
 
 }  // namespace
 
-dat_reading parse_status_dat(int32_t fd, stats_array *array) {
+reading_end parse_status_dat(int32_t fd, stats_array *array) {
   clear_stats_array(array);
   dat_parse parse = {array, block_other, {}, {}, nullptr, nullptr, false};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
-  return parse.inside_block ? dat_reading::cut_short : dat_reading::complete;
+  errno = reader.transfer_error;
+  if (reader.transfer_error != 0) return reading_end::broken;
+  return parse.inside_block ? reading_end::cut_short : reading_end::complete;
 }

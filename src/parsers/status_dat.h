@@ -6,19 +6,18 @@
 
 #include <cstdint>
 
+#include "input/buffered_reader.h"
 #include "status/stats_array.h"
-
-// Where the data of a reading ended. A writer that rewrites the file in
-// place, or a transfer that ends early, leaves a reading that stops inside
-// a block: the hosts and services after that point are missing, not gone.
-enum class dat_reading { complete, cut_short };
 
 // Reads `fd` to its end (leaving it open) into `array`, emptied first with
 // its memory kept: it stays unread when no block opened at all, else it
 // holds the host and service entries in file order. Unknown keys of host and service blocks are
 // reported on standard output as "{key} ???". The reading is cut short when
 // the data ends inside a block of any kind: after a line holding a `{` with
-// no `=` before it, and before the next line holding a `}` and no `=`.
-[[nodiscard]] dat_reading parse_status_dat(int32_t fd, stats_array *array);
+// no `=` before it, and before the next line holding a `}` and no `=`. A
+// writer that rewrites the file in place, or a transfer that ends early,
+// leaves such a reading: the hosts and services after the cut are missing,
+// not gone. Broken, with errno telling why, when the connection failed.
+[[nodiscard]] reading_end parse_status_dat(int32_t fd, stats_array *array);
 
 #endif

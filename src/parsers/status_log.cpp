@@ -1,5 +1,6 @@
 #include "parsers/status_log.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "input/buffered_reader.h"
@@ -273,8 +274,10 @@ int32_t split_fields(char *line, char *slots[max_log_fields]) {
   return count;
 }
 
-void parse_status_log(int32_t fd, stats_array *array) {
+reading_end parse_status_log(int32_t fd, stats_array *array) {
   clear_stats_array(array);
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(line, array);
+  errno = reader.transfer_error;
+  return reader.transfer_error != 0 ? reading_end::broken : reading_end::complete;
 }

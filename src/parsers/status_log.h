@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "input/buffered_reader.h"
 #include "status/stats_array.h"
 
 constexpr int32_t max_log_fields = 32;
@@ -16,7 +17,8 @@ int32_t split_fields(char *line, char *slots[max_log_fields]);
 
 // Reads `fd` to its end (leaving it open) into `array`, emptied first with
 // its memory kept: it stays unread when the input held no data line, else
-// it holds the host and service entries in file order.
-void parse_status_log(int32_t fd, stats_array *array);
+// it holds the host and service entries in file order. Broken, with errno
+// telling why, when the connection failed; else complete.
+reading_end parse_status_log(int32_t fd, stats_array *array);
 
 #endif

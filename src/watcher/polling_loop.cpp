@@ -24,34 +24,54 @@ void print_poll_start() {
   printf("Checking @ %s", text ? text : "?\n");
 }
 
-// What a poll got from its source.
-enum class reading { not_opened, complete, cut_short };
+// How long a connection may send nothing before its transfer counts as
+// broken: the poll interval, but never so short that a busy peer is cut off.
+int32_t deadline_seconds(int32_t poll_interval) { return poll_interval > 10 ? poll_interval : 10; }
 
-// Reads one poll's array from the source; not_opened with errno telling why.
-reading read_status(const watch_settings &settings, stats_array *current) {
-  int32_t fd = open_status_source(settings.status_source, settings.source_is_file);
-  if (fd < 0) return reading::not_opened;
-  reading result = reading::complete;
-  if (settings.status_dat_format) {
-    if (parse_status_dat(fd, current) == dat_reading::cut_short) result = reading::cut_short;
-  } else {
-    parse_status_log(fd, current);
-  }
+// Reads one poll's array from the source into `current`; false when the
+// source could not be opened. errno tells why it could not, or why a
+// transfer broke off.
+bool read_status(const watch_settings &settings, stats_array *current, reading_end *end) {
+  int32_t fd = open_status_source(settings.status_source, settings.source_is_file,
+                                  deadline_seconds(settings.poll_interval));
+  if (fd < 0) return false;
+  *end = settings.status_dat_format ? parse_status_dat(fd, current)
+                                    : parse_status_log(fd, current);
+  int reason = errno;
   close(fd);
-  return result;
+  errno = reason;
+  return true;
 }
 
-// Without this line a wrong path or port would look like a quiet network:
-// nothing is reported because nothing is ever read.
-void name_source_failure(const watch_settings &settings, int reason,
-                         source_failure *last_failure) {
-  if (reason != last_failure->reason) {
-    if (settings.source_is_file)
-      fprintf(stderr, "cannot open status file %s: %s\n", settings.status_source, strerror(reason));
+const char *reason_text(int reason) {
+  return reason == name_server_unavailable ? "Temporary failure in name resolution"
+                                           : strerror(reason);
+}
+
+// Without these lines a wrong path, port or format would look like a quiet
+// network: nothing is reported because nothing is ever read.
+void name_reason(const watch_settings &settings, int reason, watch_state *state) {
+  if (reason != no_reason && reason != state->last_reason) {
+    const char *source = settings.status_source;
+    if (reason != nothing_to_watch)
+      fprintf(stderr, settings.source_is_file ? "cannot open status file %s: %s\n"
+                                              : "cannot connect to %s: %s\n",
+              source, reason_text(reason));
+    else if (settings.source_is_file)
+      fprintf(stderr, "status file %s holds no host or service\n", source);
     else
-      fprintf(stderr, "cannot connect to %s: %s\n", settings.status_source, strerror(reason));
+      fprintf(stderr, "%s sent no host or service\n", source);
   }
-  last_failure->reason = reason;
+  state->last_reason = reason;
+}
+
+void name_broken_transfer(const watch_settings &settings, int reason) {
+  if (reason == EAGAIN || reason == EWOULDBLOCK)
+    fprintf(stderr, "transfer from %s broken: nothing received for %d s: poll skipped\n",
+            settings.status_source, deadline_seconds(settings.poll_interval));
+  else
+    fprintf(stderr, "transfer from %s broken: %s: poll skipped\n", settings.status_source,
+            strerror(reason));
 }
 
 void report_changes(const watch_settings &settings, report_layout layout,
@@ -77,39 +97,43 @@ unsigned pause_seconds(int32_t poll_interval) {
 
 }  // namespace
 
-void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous,
-               source_failure *last_failure) {
+void poll_once(const watch_settings &settings, report_layout layout, watch_state *state) {
   stats_array current;
   if (settings.verbose) print_poll_start();
-  reading read = read_status(settings, &current);
-  if (read == reading::not_opened) {
-    name_source_failure(settings, errno, last_failure);
-  } else {
-    last_failure->reason = 0;
-    if (read == reading::complete)
-      report_changes(settings, layout, &current, previous);
-    else
-      fputs("status file ended inside a block: poll skipped\n", stderr);
-    check_reports_written(fflush(nullptr) == 0);
+  reading_end end;
+  bool opened = read_status(settings, &current, &end);
+  int reason = errno;
+  if (!opened) {
+    name_reason(settings, reason, state);
+    release_stats_array(&state->previous);  // a gap: the next reading is a first poll's
+    return;
   }
-  // The entries after the cut are missing, not gone: against such a reading
-  // the next poll would report each of them as new. The next poll compares
-  // with the last whole reading instead.
-  if (read == reading::cut_short) {
+  if (end == reading_end::complete) {
+    name_reason(settings, current.count > 0 ? no_reason : nothing_to_watch, state);
+    report_changes(settings, layout, &current, &state->previous);
+  } else if (end == reading_end::cut_short) {
+    fputs("status file ended inside a block: poll skipped\n", stderr);
+  } else {
+    name_broken_transfer(settings, reason);
+  }
+  check_reports_written(fflush(nullptr) == 0);
+  // The entries after a cut are missing, not gone: against such a reading
+  // the next poll would report each of them as new. It compares with the
+  // last whole reading instead.
+  if (end != reading_end::complete) {
     release_stats_array(&current);
     return;
   }
-  release_stats_array(previous);
-  *previous = std::move(current);
+  release_stats_array(&state->previous);
+  state->previous = std::move(current);
 }
 
 void run_polling_loop(const watch_settings &settings) {
   report_layout layout =
       settings.one_line ? report_layout::one_line : report_layout::two_lines;
-  stats_array previous;
-  source_failure last_failure;
+  watch_state state;
   for (;;) {
-    poll_once(settings, layout, &previous, &last_failure);
+    poll_once(settings, layout, &state);
     sleep(pause_seconds(settings.poll_interval));
   }
 }

@@ -7,21 +7,29 @@
 #include "watcher/report.h"
 #include "watcher/watch_settings.h"
 
-// Why the last poll could not open its source: 0 when it could, and before
-// the first poll. A failure is named only when its reason is new, so a
-// source that stays away costs one line on standard error, not one a poll.
-struct source_failure {
-  int reason = 0;
+// Why a poll had nothing to watch: an errno of opening the source (such as
+// name_server_unavailable), or one of these.
+enum : int {
+  no_reason = 0,          // the source gave at least one host or service
+  nothing_to_watch = -2,  // it gave a whole reading without any
+};
+
+// What one poll leaves for the next.
+struct watch_state {
+  stats_array previous;  // the last reading; none before one, or after a gap
+  // The reason of the last poll that had one to give (not of a poll cut
+  // short or broken off). It is named only when it differs from the one
+  // before, so a source that stays away costs one line, not one a poll.
+  int last_reason = no_reason;
 };
 
 // One poll without its pause: reads the source, reports every entry against
-// `*previous` (by the first-poll rule when it is none), flushes, and leaves
-// the new reading in `*previous` (none when the source could not be opened,
-// which is then named unless `*last_failure` already holds its reason). A
-// status.dat reading that ends inside a block reports nothing, leaves
-// `*previous` as it was and says so on standard error.
-void poll_once(const watch_settings &settings, report_layout layout, stats_array *previous,
-               source_failure *last_failure);
+// the previous reading (by the first-poll rule when it is none), flushes,
+// and keeps the new reading. A source that cannot be opened leaves none; a
+// reading cut short or broken off reports nothing and keeps the previous
+// one. Each of these, and a reading without hosts or services, is named on
+// standard error.
+void poll_once(const watch_settings &settings, report_layout layout, watch_state *state);
 
 // Polls forever; the process ends only when killed or through a fatal error.
 [[noreturn]] void run_polling_loop(const watch_settings &settings);
