@@ -161,6 +161,7 @@ int peak_rss_child(char **argv) {
   poller p;
   for (int32_t i = atoi(argv[4]); i > 0; i--) time_poll(&p, files, poll_kinds[atoi(argv[3])]);
   release_stats_array(&p.state.previous);
+  release_stats_array(&p.state.spare);
   return 0;
 }
 
@@ -211,6 +212,7 @@ void time_polls(const char *self, const bench_options &o, const std::vector<site
         time_one_poll(self, &p, all[set], kind, &rows[kind]);
   }
   release_stats_array(&p.state.previous);
+  release_stats_array(&p.state.spare);
 }
 
 // The peers over each status.dat, checked against sentrel's fresh first

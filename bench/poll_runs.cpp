@@ -145,6 +145,7 @@ int fresh_first_poll_child(const char *format, const char *path) {
   poll_once(settings, report_layout::one_line, &first);
   int status = was_read(first.previous) ? 0 : 1;  // nothing read, nothing measured
   release_stats_array(&first.previous);
+  release_stats_array(&first.spare);
   return status;
 }
 
