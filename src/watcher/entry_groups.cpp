@@ -124,8 +124,9 @@ void build_entry_groups(stats_array *array, group_key key, bool (*include)(const
   const uint64_t *hashes = name_hashes_of(array);
   std::vector<int32_t> &included = groups->included;
   for (int32_t i = 0; i < array->count; i++) {
-    // The entries are far apart: asking for those ahead lets the waits overlap.
-    if (i + 8 < array->count) __builtin_prefetch(&entries[i + 8].current_state);
+    // Entries lie far apart, and slots land anywhere: asking for those some
+    // entries ahead lets the memory waits overlap.
+    if (include != nullptr && i + 8 < array->count) __builtin_prefetch(&entries[i + 8]);
     if (include == nullptr || include(entries[i])) included.push_back(i);
   }
   // A third of the slots stay free, which keeps the runs of taken slots
@@ -138,8 +139,6 @@ void build_entry_groups(stats_array *array, group_key key, bool (*include)(const
   int32_t group_count = 0;
   for (size_t k = 0; k < included.size(); k++) {
     int32_t i = included[k];
-    // Each insert lands on a random slot; asking for the one some entries
-    // ahead lets those memory waits overlap.
     if (key == group_key::identity && k + 16 < included.size())
       __builtin_prefetch(&home_slot(*groups, hashes[included[k + 16]]));
     const stats_entry &entry = entries[i];
