@@ -58,15 +58,12 @@ struct bench_options {
   int32_t peer_runs = 3;
 };
 
-struct format_names {
+const struct {
   status_format format;
-  const char *title;
-  const char *extension;
-};
-const format_names formats[] = {{status_format::status_dat, "status.dat", ".dat"},
-                                {status_format::status_log, "status.log", ".log"}};
-constexpr int32_t format_count = sizeof formats / sizeof formats[0];
-constexpr int32_t dat_format = 0;
+  const char *title, *extension;
+} formats[] = {{status_format::status_dat, "status.dat", ".dat"},
+               {status_format::status_log, "status.log", ".log"}};
+constexpr int32_t format_count = 2, dat_format = 0;
 
 // The files of one site: as written, its next poll, and shuffled.
 enum file_role : int32_t { base_file, next_file, shuffled_file, no_file };
@@ -75,24 +72,21 @@ const char *const role_suffixes[] = {"", "-next", "-shuffled"};
 struct site_files {
   int32_t format;  // index into formats
   int32_t services;
-  std::string path[3];
-  std::string reports;  // of its fresh first polls, for the peers to be checked against
+  std::string path[no_file];
+  int64_t bytes[no_file];
+  std::string reports;  // of its fresh first polls, which the peers are checked against
 };
 
-struct poll_kind {
+// A fresh first poll is made by a process started for it alone, as at
+// sentrel's start; the others by one that has made polls before.
+enum : int32_t {
+  first_poll, fresh_first_poll, same_order_poll, changed_poll, shuffled_poll, poll_kind_count
+};
+const struct {
   const char *name;
   file_role previous;  // no_file: a first poll
   file_role current;
-};
-enum : int32_t {
-  first_poll,
-  fresh_first_poll,  // in a process started for it alone, as at sentrel's start
-  same_order_poll,
-  changed_poll,
-  shuffled_poll,
-  poll_kind_count
-};
-const poll_kind poll_kinds[poll_kind_count] = {
+} poll_kinds[poll_kind_count] = {
     {"first poll", no_file, base_file},
     {"first poll, fresh process", no_file, base_file},
     {"later, same order", base_file, base_file},
@@ -100,24 +94,14 @@ const poll_kind poll_kinds[poll_kind_count] = {
     {"later, shuffled", base_file, shuffled_file},
 };
 
-// What the runs of one kind of poll, or of one peer, found.
-struct timings {
+// The runs of one kind of poll, or of one peer, over one file set.
+struct row {
+  const site_files *files;
+  int32_t kind;      // index into poll_kinds; -1 for a peer
+  std::string peer;  // the peer's label
   std::vector<double> seconds;        // each run, in order
   std::vector<double> floor_seconds;  // the read floor timed right before each poll
   double peak_rss_mib = -1;           // -1: not measured
-};
-
-struct poll_result {
-  const site_files *files;
-  int32_t kind;
-  int64_t bytes;
-  timings t;
-};
-
-struct peer_result {
-  std::string label;
-  int32_t services;
-  timings t;
 };
 
 // The run's directory, removed with all it holds however the run ends.
@@ -188,7 +172,7 @@ bench_options parse_options(int argc, char **argv) {
 }
 
 site_files files_of(const std::string &directory, int32_t format, int32_t services) {
-  site_files files{format, services, {}, {}};
+  site_files files{format, services, {}, {}, {}};
   for (int32_t role = base_file; role < no_file; role++)
     files.path[role] = directory + "/status-" + std::to_string(services) + role_suffixes[role] +
                        formats[format].extension;
@@ -225,12 +209,13 @@ struct poller {
   std::string previous_path;  // of the file `previous` was read from; empty when none
 };
 
-void release_previous(poller *p) {
-  release_stats_array(&p->previous);
-  p->previous_path.clear();
-}
-
+// Polls the file of `role`, or with no_file forgets the previous array.
 void poll_file(poller *p, const site_files &files, file_role role) {
+  if (role == no_file) {
+    release_stats_array(&p->previous);
+    p->previous_path.clear();
+    return;
+  }
   p->settings.status_source = files.path[role].c_str();
   p->settings.status_dat_format = formats[files.format].format == status_format::status_dat;
   poll_once(p->settings, p->layout, &p->previous, &p->last_failure);
@@ -243,20 +228,18 @@ void poll_file(poller *p, const site_files &files, file_role role) {
 // hold the kind's previous array. Each timed poll releases one array: the
 // previous one, or for a first poll its own, which the watcher would
 // release a poll later.
-double time_poll(poller *p, const site_files &files, const poll_kind &kind) {
-  if (kind.previous == no_file)
-    release_previous(p);
-  else if (p->previous_path != files.path[kind.previous])
-    poll_file(p, files, kind.previous);
+double time_poll(poller *p, const site_files &files, int32_t kind) {
+  file_role previous = poll_kinds[kind].previous;
+  if (previous == no_file || p->previous_path != files.path[previous]) poll_file(p, files, previous);
   double start = seconds_now();
-  poll_file(p, files, kind.current);
-  if (kind.previous == no_file) release_previous(p);
+  poll_file(p, files, poll_kinds[kind].current);
+  if (previous == no_file) poll_file(p, files, no_file);
   return seconds_now() - start;
 }
 
-// A fresh process that makes `repetitions` polls of one kind, given after
-// polls_flag: the directory, the format, the services, the kind and the
-// repetitions. A fresh first poll writes its reports on one line each.
+// A fresh process that makes polls of one kind, given after polls_flag: the
+// directory, the format, the services, the kind and the number of polls. A
+// fresh first poll writes its reports on one line each, for the peers.
 const char polls_flag[] = "--polls";
 
 int polls_child(char **argv) {
@@ -264,7 +247,7 @@ int polls_child(char **argv) {
   int32_t kind = atoi(argv[5]);
   poller p;
   if (kind == fresh_first_poll) p.layout = report_layout::one_line;
-  for (int32_t i = atoi(argv[6]); i > 0; i--) time_poll(&p, files, poll_kinds[kind]);
+  for (int32_t i = atoi(argv[6]); i > 0; i--) time_poll(&p, files, kind);
   release_stats_array(&p.previous);
   return 0;
 }
@@ -277,14 +260,15 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
   pid_t child;
   int failed = posix_spawnp(&child, arguments[0], actions, nullptr, arguments.data(), environ);
   require(failed == 0, "cannot start", argv[0] + ": " + strerror(failed));
+  posix_spawn_file_actions_destroy(actions);
   return child;
 }
 
-// A small process of this program, given launch_flag, the output path and
-// a command, runs the command with its output into that path and prints
-// the seconds it took and its peak memory: on Linux a process's peak memory
-// counts that of the process it was started from, and the benchmark holds
-// large arrays.
+// A small process of this program, given launch_flag, an output path and a
+// command, runs the command with its output into that path, and prints the
+// seconds it took and its peak memory: on Linux a process's peak memory
+// counts that of the process it was started from, and this one holds large
+// arrays.
 const char launch_flag[] = "--launch";
 
 int launch_child(int argc, char **argv) {
@@ -294,7 +278,6 @@ int launch_child(int argc, char **argv) {
                                    0644);
   double start = seconds_now();
   pid_t child = start_process(std::vector<std::string>(argv + 3, argv + argc), &actions);
-  posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   rusage usage{};
   require(wait4(child, &status, 0, &usage) == child, "cannot wait for", argv[3]);
@@ -305,13 +288,12 @@ int launch_child(int argc, char **argv) {
   return fflush(stdout) == 0 ? 0 : 1;
 }
 
-// Runs `argv` through the launcher (this program, `self`) with its output
-// into `out_path`, and adds its seconds and peak memory to `t`; ends the
-// benchmark unless it exits with 0.
-void run_process(const char *self, const std::vector<std::string> &argv,
-                 const std::string &out_path, timings *t) {
-  std::vector<std::string> launch{self, launch_flag, out_path};
-  launch.insert(launch.end(), argv.begin(), argv.end());
+// Runs `argv` through the launcher (`self`) with its output into `out_path`
+// and adds its seconds and peak memory to `r`; ends the benchmark unless it
+// exits with 0.
+void run_process(const char *self, std::vector<std::string> argv, const std::string &out_path,
+                 row *r) {
+  argv.insert(argv.begin(), {self, launch_flag, out_path});
   int channel[2];
   require(pipe(channel) == 0, "cannot make a pipe", strerror(errno));
   posix_spawn_file_actions_t actions;
@@ -319,8 +301,7 @@ void run_process(const char *self, const std::vector<std::string> &argv,
   posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, channel[0]);
   posix_spawn_file_actions_addclose(&actions, channel[1]);
-  pid_t launcher = start_process(launch, &actions);
-  posix_spawn_file_actions_destroy(&actions);
+  pid_t launcher = start_process(argv, &actions);
   close(channel[1]);
   FILE *answer = fdopen(channel[0], "r");
   double seconds = -1, peak_rss_mib = -1;
@@ -328,24 +309,22 @@ void run_process(const char *self, const std::vector<std::string> &argv,
   fclose(answer);
   int status = 0;
   waitpid(launcher, &status, 0);
-  require(WIFEXITED(status) && WEXITSTATUS(status) == 0 && seconds >= 0, "failed", argv[0]);
-  t->seconds.push_back(seconds);
-  t->peak_rss_mib = std::max(t->peak_rss_mib, peak_rss_mib);
+  require(WIFEXITED(status) && WEXITSTATUS(status) == 0 && seconds >= 0, "failed", argv[3]);
+  r->seconds.push_back(seconds);
+  r->peak_rss_mib = std::max(r->peak_rss_mib, peak_rss_mib);
 }
 
-// A fresh process of this program that makes polls of `kind`, as
-// polls_child does.
-void run_polls(const char *self, const site_files &files, int32_t kind, int32_t repetitions,
-               const std::string &out_path, timings *t) {
+// `polls` polls of `kind` in a fresh process, as polls_child makes them.
+void run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
+               const std::string &out_path, row *r) {
   run_process(self,
               {self, polls_flag, work_directory, std::to_string(files.format),
-               std::to_string(files.services), std::to_string(kind), std::to_string(repetitions)},
-              out_path, t);
+               std::to_string(files.services), std::to_string(kind), std::to_string(polls)},
+              out_path, r);
 }
 
 std::vector<std::string> sorted_lines(const std::string &path) {
   std::ifstream in(path);
-  require(in.good(), "cannot open", path);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
@@ -353,100 +332,91 @@ std::vector<std::string> sorted_lines(const std::string &path) {
 }
 
 // A peer that lists other problems than sentrel would be timed at other work.
-void require_same_problems(const peer &p, const std::string &listed, const std::string &expected) {
-  std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(expected);
-  if (found == wanted) return;
-  // In two sorted lists, the smaller line where they first differ is the
-  // one that the other list lacks.
-  auto differ = std::mismatch(found.begin(), found.end(), wanted.begin(), wanted.end());
-  bool extra = differ.second == wanted.end() ||
-               (differ.first != found.end() && *differ.first < *differ.second);
-  std::string first = extra ? "it lists " + *differ.first : "it lacks " + *differ.second;
+void require_same_problems(const row &peer, const std::string &listed) {
+  std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(peer.files->reports);
+  std::vector<std::string> differ;
+  std::set_symmetric_difference(found.begin(), found.end(), wanted.begin(), wanted.end(),
+                                std::back_inserter(differ));
+  if (differ.empty()) return;
+  bool extra = std::binary_search(found.begin(), found.end(), differ[0]);
   require(false, "a peer lists other problems than sentrel's first poll",
-          p.label + ": " + std::to_string(found.size()) + " lines against " +
-              std::to_string(wanted.size()) + "; the first difference: " + first);
+          peer.peer + ": " + std::to_string(found.size()) + " lines against " +
+              std::to_string(wanted.size()) + "; the first difference: it " +
+              (extra ? "lists " : "lacks ") + differ[0]);
 }
 
 // Runs every peer over the base status.dat, round after round, so that a
-// spell in which the machine runs slower falls on all of them alike; the
-// first round of each is checked against sentrel's fresh first polls.
+// spell in which the machine runs slower falls on all of them alike.
 void time_peers(const char *self, const bench_options &o, const site_files &files,
-                std::vector<peer_result> *results) {
-  size_t first = results->size();
-  for (const peer &p : o.peers) results->push_back({p.label, files.services, {}});
+                std::vector<row> *peers) {
+  size_t first = peers->size();
+  for (const peer &p : o.peers) peers->push_back({&files, -1, p.label, {}, {}});
   for (int32_t round = 0; round < o.peer_runs; round++)
     for (size_t i = 0; i < o.peers.size(); i++) {
       std::vector<std::string> argv = o.peers[i].command;
       argv.push_back(files.path[base_file]);
       std::string listed = files.path[base_file] + ".peer";
-      run_process(self, argv, listed, &(*results)[first + i].t);
-      if (round == 0) require_same_problems(o.peers[i], listed, files.reports);
+      run_process(self, argv, listed, &(*peers)[first + i]);
+      if (round == 0) require_same_problems((*peers)[first + i], listed);
     }
 }
 
-void write_file(const site &s, status_format format, uint64_t shuffle_seed, const std::string &path) {
+// Writes the file of `role` and notes its size.
+void write_file(site_files *files, file_role role, double change_fraction) {
+  site_shape shape;
+  shape.hosts = files->services / 10;
+  shape.change_fraction = role == next_file ? change_fraction : -1;
+  shape.shuffled = role == shuffled_file;
+  const std::string &path = files->path[role];
   FILE *out = fopen(path.c_str(), "w");
   require(out != nullptr, "cannot create", path + ": " + strerror(errno));
-  write_status_file(s, format, shuffle_seed, out);
-  require(fclose(out) == 0, "cannot write", path + ": " + strerror(errno));
+  write_status_file(shape, formats[files->format].format, out);
+  files->bytes[role] = ftell(out);
+  require(fclose(out) == 0 && files->bytes[role] >= 0, "cannot write", path + ": " + strerror(errno));
 }
 
 // Writes the files of every format and size before anything is measured.
-std::vector<site_files> write_files(const bench_options &o, const std::string &directory) {
+std::vector<site_files> write_files(const bench_options &o) {
   std::vector<site_files> all;
   for (int32_t format = 0; format < format_count; format++)
-    for (int32_t services : o.sizes) all.push_back(files_of(directory, format, services));
-  for (int32_t services : o.sizes) {
-    site_shape shape;
-    shape.hosts = services / 10;
-    site base = make_site(shape);
-    site next = next_poll(base, o.change_fraction, shape.seed + 1);
-    for (const site_files &files : all) {
-      if (files.services != services) continue;
-      status_format format = formats[files.format].format;
-      write_file(base, format, 0, files.path[base_file]);
-      write_file(next, format, 0, files.path[next_file]);
-      write_file(base, format, shape.seed + 2, files.path[shuffled_file]);
+    for (int32_t services : o.sizes) {
+      all.push_back(files_of(work_directory, format, services));
+      for (int32_t role = base_file; role < no_file; role++)
+        write_file(&all.back(), static_cast<file_role>(role), o.change_fraction);
     }
-  }
   return all;
 }
 
-// Times one poll of `kind` into `r`, after a read floor of its own. An
+// Times one poll of its kind into `r`, after a read floor of its own. An
 // untimed poll of the kind comes first, so that the timed one follows the
 // polls a watcher would have made before it; a fresh process follows none.
-void time_one_poll(const char *self, poller *p, poll_result *r) {
-  const site_files &files = *r->files;
-  const std::string &polled = files.path[poll_kinds[r->kind].current];
-  struct stat about;
-  require(stat(polled.c_str(), &about) == 0, "cannot stat", polled + ": " + strerror(errno));
-  r->bytes = about.st_size;
+void time_one_poll(const char *self, poller *p, row *r) {
+  const std::string &polled = r->files->path[poll_kinds[r->kind].current];
   if (r->kind == fresh_first_poll) {
-    r->t.floor_seconds.push_back(time_read_floor(polled));
-    run_polls(self, files, fresh_first_poll, 1, files.reports, &r->t);
-    return;
+    r->floor_seconds.push_back(time_read_floor(polled));
+    return run_polls(self, *r->files, fresh_first_poll, 1, r->files->reports, r);
   }
-  time_poll(p, files, poll_kinds[r->kind]);
-  r->t.floor_seconds.push_back(time_read_floor(polled));
-  r->t.seconds.push_back(time_poll(p, files, poll_kinds[r->kind]));
+  time_poll(p, *r->files, r->kind);
+  r->floor_seconds.push_back(time_read_floor(polled));
+  r->seconds.push_back(time_poll(p, *r->files, r->kind));
 }
 
-// Fills in `results`, a row per file set and kind in that order. First
-// polls come first, all in a row, as a watcher makes them only once; then
-// the later kinds are polled in turn, round after round, so that a spell in
+// Fills in `rows`, a row per file set and kind in that order. First polls
+// come first, all in a row, as a watcher makes them only once; then the
+// later kinds are polled in turn, round after round, so that a spell in
 // which the machine runs slower falls on a poll and its floor alike, and on
 // every kind alike.
-void time_polls(const char *self, const bench_options &o, std::vector<poll_result> *results) {
+void time_polls(const char *self, const bench_options &o, std::vector<row> *rows) {
   poller p;
-  for (size_t set = 0; set < results->size(); set += poll_kind_count) {
-    poll_result *rows = &(*results)[set];
+  for (size_t set = 0; set < rows->size(); set += poll_kind_count) {
+    row *kinds = &(*rows)[set];
     // The first read may find the file on its way to the cache.
-    time_read_floor(rows->files->path[base_file]);
+    time_read_floor(kinds->files->path[base_file]);
     for (int32_t kind : {first_poll, fresh_first_poll})
-      for (int32_t round = 0; round < o.repetitions; round++) time_one_poll(self, &p, &rows[kind]);
+      for (int32_t round = 0; round < o.repetitions; round++) time_one_poll(self, &p, &kinds[kind]);
     for (int32_t round = 0; round < o.repetitions; round++)
       for (int32_t kind = same_order_poll; kind < poll_kind_count; kind++)
-        time_one_poll(self, &p, &rows[kind]);
+        time_one_poll(self, &p, &kinds[kind]);
   }
   release_stats_array(&p.previous);
 }
@@ -464,56 +434,53 @@ std::string with_thousands(int64_t n) {
   return digits;
 }
 
-// " median | fastest-slowest |" in milliseconds.
-void print_times(FILE *out, const std::vector<double> &seconds) {
-  auto range = std::minmax_element(seconds.begin(), seconds.end());
-  fprintf(out, " %.1f | %.1f-%.1f |", 1e3 * median(seconds), 1e3 * *range.first, 1e3 * *range.second);
+// The size of the file that a row's runs read.
+double megabytes(const row &r) {
+  return static_cast<double>(r.files->bytes[r.kind < 0 ? base_file : poll_kinds[r.kind].current]) / 1e6;
 }
 
-void print_poll_table(FILE *out, const std::vector<poll_result> &results) {
+// "| services | MB | tool | runs | median ms | fastest-slowest ms |"
+void print_run_columns(FILE *out, const row &r, const char *tool) {
+  auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
+  fprintf(out, "| %s | %.1f | %s | %zu | %.1f | %.1f-%.1f |",
+          with_thousands(r.files->services).c_str(), megabytes(r), tool,
+          r.seconds.size(), 1e3 * median(r.seconds), 1e3 * *range.first, 1e3 * *range.second);
+}
+
+void print_poll_table(FILE *out, const std::vector<row> &rows) {
   fprintf(out,
           "### Each kind of poll\n\n"
           "| format | services | MB | kind of poll | read floor ms | median ms |"
           " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
           "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
-  for (const poll_result &r : results) {
-    double megabytes = static_cast<double>(r.bytes) / 1e6;
-    fprintf(out, "| %s | %s | %.1f | %s | %.2f |", formats[r.files->format].title,
-            with_thousands(r.files->services).c_str(), megabytes, poll_kinds[r.kind].name,
-            1e3 * median(r.t.floor_seconds));
-    print_times(out, r.t.seconds);
+  for (const row &r : rows) {
+    auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
     // The median over the polls of each poll's time over its own floor.
     std::vector<double> ratios;
-    for (size_t i = 0; i < r.t.seconds.size(); i++)
-      ratios.push_back(r.t.seconds[i] / r.t.floor_seconds[i]);
-    fprintf(out, " %.2fx | %.0f | %.1f |\n", median(ratios), megabytes / median(r.t.seconds),
-            r.t.peak_rss_mib);
+    for (size_t i = 0; i < r.seconds.size(); i++) ratios.push_back(r.seconds[i] / r.floor_seconds[i]);
+    fprintf(out, "| %s | %s | %.1f | %s | %.2f | %.1f | %.1f-%.1f | %.2fx | %.0f | %.1f |\n",
+            formats[r.files->format].title, with_thousands(r.files->services).c_str(), megabytes(r),
+            poll_kinds[r.kind].name, 1e3 * median(r.floor_seconds), 1e3 * median(r.seconds),
+            1e3 * *range.first, 1e3 * *range.second, median(ratios),
+            megabytes(r) / median(r.seconds), r.peak_rss_mib);
   }
 }
 
 // A row per size and tool, sentrel's fresh first poll first.
-void print_peer_table(FILE *out, const std::vector<peer_result> &peers,
-                      const std::vector<poll_result> &results) {
+void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector<row> &peers) {
   fprintf(out,
           "### The tools operators would use instead\n\n"
           "| services | MB | tool | runs | median ms | fastest-slowest ms |"
           " x sentrel's first poll | peak RSS MiB |\n"
           "|--:|--:|---|--:|--:|--:|--:|--:|\n");
-  for (const poll_result &sentrel : results) {
+  for (const row &sentrel : rows) {
     if (sentrel.files->format != dat_format || sentrel.kind != fresh_first_poll) continue;
-    std::string size = with_thousands(sentrel.files->services);
-    double megabytes = static_cast<double>(sentrel.bytes) / 1e6;
-    fprintf(out, "| %s | %.1f | sentrel, first poll in a fresh process | %zu |", size.c_str(),
-            megabytes, sentrel.t.seconds.size());
-    print_times(out, sentrel.t.seconds);
-    fprintf(out, " 1.00x | %.1f |\n", sentrel.t.peak_rss_mib);
-    for (const peer_result &p : peers) {
-      if (p.services != sentrel.files->services) continue;
-      fprintf(out, "| %s | %.1f | %s | %zu |", size.c_str(), megabytes, p.label.c_str(),
-              p.t.seconds.size());
-      print_times(out, p.t.seconds);
-      fprintf(out, " %.1fx | %.1f |\n", median(p.t.seconds) / median(sentrel.t.seconds),
-              p.t.peak_rss_mib);
+    print_run_columns(out, sentrel, "sentrel, first poll in a fresh process");
+    fprintf(out, " 1.00x | %.1f |\n", sentrel.peak_rss_mib);
+    for (const row &p : peers) {
+      if (p.files != sentrel.files) continue;
+      print_run_columns(out, p, p.peer.c_str());
+      fprintf(out, " %.1fx | %.1f |\n", median(p.seconds) / median(sentrel.seconds), p.peak_rss_mib);
     }
   }
   fprintf(out, "\n");
@@ -522,23 +489,21 @@ void print_peer_table(FILE *out, const std::vector<peer_result> &peers,
 // Gnuplot data: a block per format, each with a line of column titles, then
 // a line per size with the median read floor, the median of each kind of
 // poll and, for status.dat, of each peer, in milliseconds.
-void write_chart_data(FILE *out, const bench_options &o, const std::vector<poll_result> &results,
-                      const std::vector<peer_result> &peers) {
+void write_chart_data(FILE *out, const bench_options &o, const std::vector<row> &rows,
+                      const std::vector<row> &peers) {
   for (int32_t format = 0; format < format_count; format++) {
     fprintf(out, "services \"read floor\"");
-    for (const poll_kind &kind : poll_kinds) fprintf(out, " \"%s\"", kind.name);
+    for (const auto &kind : poll_kinds) fprintf(out, " \"%s\"", kind.name);
     for (const peer &p : o.peers)
       if (format == dat_format) fprintf(out, " \"%s\"", p.label.c_str());
     fprintf(out, "\n");
-    for (size_t set = 0; set < results.size(); set += poll_kind_count) {
-      const poll_result *rows = &results[set];
-      if (rows->files->format != format) continue;
-      fprintf(out, "%d %.4f", rows->files->services, 1e3 * median(rows->t.floor_seconds));
-      for (int32_t k = 0; k < poll_kind_count; k++)
-        fprintf(out, " %.4f", 1e3 * median(rows[k].t.seconds));
-      for (const peer_result &p : peers)
-        if (format == dat_format && p.services == rows->files->services)
-          fprintf(out, " %.4f", 1e3 * median(p.t.seconds));
+    for (size_t set = 0; set < rows.size(); set += poll_kind_count) {
+      const row *kinds = &rows[set];
+      if (kinds->files->format != format) continue;
+      fprintf(out, "%d %.4f", kinds->files->services, 1e3 * median(kinds->floor_seconds));
+      for (int32_t k = 0; k < poll_kind_count; k++) fprintf(out, " %.4f", 1e3 * median(kinds[k].seconds));
+      for (const row &p : peers)
+        if (p.files == kinds->files) fprintf(out, " %.4f", 1e3 * median(p.seconds));
       fprintf(out, "\n");
     }
     fprintf(out, "\n\n");
@@ -551,9 +516,8 @@ int main(int argc, char **argv) {
   if (argc >= 4 && strcmp(argv[1], launch_flag) == 0) return launch_child(argc, argv);
   if (argc == 7 && strcmp(argv[1], polls_flag) == 0) return polls_child(argv);
   bench_options o = parse_options(argc, argv);
-  std::string directory = o.directory + "/sentrel-bench-XXXXXX";
-  require(mkdtemp(&directory[0]) != nullptr, "cannot make a directory in", o.directory);
-  work_directory = directory;
+  work_directory = o.directory + "/sentrel-bench-XXXXXX";
+  require(mkdtemp(&work_directory[0]) != nullptr, "cannot make a directory in", o.directory);
   atexit(remove_work_directory);
   // Standard output is kept for the tables; descriptor 1, where the
   // watcher writes its reports, goes to /dev/null.
@@ -564,29 +528,28 @@ int main(int argc, char **argv) {
           strerror(errno));
   close(null);
 
-  const std::vector<site_files> all = write_files(o, directory);
-  std::vector<poll_result> results;
+  const std::vector<site_files> all = write_files(o);
+  std::vector<row> rows, peers;
   for (const site_files &files : all)
     for (int32_t kind = 0; kind < poll_kind_count; kind++) {
-      results.push_back({&files, kind, 0, {}});
+      rows.push_back({&files, kind, "", {}, {}});
       // A fresh process's peak is that of its own timed runs.
       if (kind != fresh_first_poll) {
-        timings peak;
+        row peak{};
         run_polls(argv[0], files, kind, o.rss_repetitions, "/dev/null", &peak);
-        results.back().t.peak_rss_mib = peak.peak_rss_mib;
+        rows.back().peak_rss_mib = peak.peak_rss_mib;
       }
     }
-  time_polls(argv[0], o, &results);
-  std::vector<peer_result> peers;
+  time_polls(argv[0], o, &rows);
   for (const site_files &files : all)
     if (files.format == dat_format && !o.peers.empty()) time_peers(argv[0], o, files, &peers);
 
-  if (!peers.empty()) print_peer_table(out, peers, results);
-  print_poll_table(out, results);
+  if (!peers.empty()) print_peer_table(out, rows, peers);
+  print_poll_table(out, rows);
   if (o.chart_data) {
     FILE *data = fopen(o.chart_data, "w");
     require(data != nullptr, "cannot create", o.chart_data);
-    write_chart_data(data, o, results, peers);
+    write_chart_data(data, o, rows, peers);
     require(fclose(data) == 0, "cannot write", o.chart_data);
   }
   return fclose(out) == 0 ? 0 : 1;

@@ -30,26 +30,22 @@ const char usage[] =
 int main(int argc, char **argv) {
   site_shape shape;
   status_format format = status_format::status_dat;
-  double change_fraction = -1;
-  bool shuffled = false;
   int option;
   while ((option = getopt(argc, argv, "xrn:m:s:p:c:")) != -1) {
     switch (option) {
       case 'x': format = status_format::status_log; break;
-      case 'r': shuffled = true; break;
+      case 'r': shape.shuffled = true; break;
       case 'n': shape.hosts = atoi(optarg); break;
       case 'm': shape.services_per_host = atoi(optarg); break;
       case 's': shape.seed = strtoull(optarg, nullptr, 10); break;
       case 'p': shape.problem_fraction = atof(optarg); break;
-      case 'c': change_fraction = atof(optarg); break;
+      case 'c': shape.change_fraction = atof(optarg); break;
       default: fail_usage();
     }
   }
   int64_t objects = int64_t{shape.hosts} * (int64_t{shape.services_per_host} + 1);
   if (optind != argc || shape.hosts < 0 || shape.services_per_host < 0 || objects > INT32_MAX / 2)
     fail_usage();
-  site s = make_site(shape);
-  if (change_fraction >= 0) s = next_poll(s, change_fraction, shape.seed + 1);
-  write_status_file(s, format, shuffled ? shape.seed + 2 : 0, stdout);
+  write_status_file(shape, format, stdout);
   return fflush(stdout) == 0 ? 0 : 1;
 }
