@@ -10,14 +10,12 @@
 
 namespace {
 
-// splitmix64: unlike the standard distributions, its output is fixed by its
-// definition.
-struct prng {
-  uint64_t state;
-};
+// splitmix64's state: unlike the standard distributions, its output is
+// fixed by its definition.
+using prng = uint64_t;
 
 uint64_t next_random(prng *random) {
-  uint64_t z = (random->state += 0x9e3779b97f4a7c15ULL);
+  uint64_t z = (*random += 0x9e3779b97f4a7c15ULL);
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
@@ -75,13 +73,9 @@ int64_t seconds_ago(prng *random, int64_t now, uint32_t at_most) {
 }
 
 object_state host_in(int32_t state, prng *random, int64_t now) {
-  object_state host{};
-  host.state = state;
-  host.hard = true;
-  host.attempt = state == host_up ? 1 : host_max_attempts;
-  host.last_state_change = seconds_ago(random, now, state == host_up ? 30 * 86400 : 6 * 3600);
-  host.last_hard_state_change = host.last_state_change;
-  return host;
+  int64_t changed = seconds_ago(random, now, state == host_up ? 30 * 86400 : 6 * 3600);
+  return {state, true, state == host_up ? 1 : host_max_attempts, false, false, false, false,
+          changed, changed};
 }
 
 int32_t problem_state(prng *random) {
@@ -90,26 +84,16 @@ int32_t problem_state(prng *random) {
 }
 
 object_state service_in(int32_t state, bool hard, prng *random, int64_t now) {
-  object_state service{};
-  service.state = state;
-  service.hard = hard;
-  service.attempt = hard ? (state == service_ok ? 1 : service_max_attempts)
+  int32_t attempt = hard ? (state == service_ok ? 1 : service_max_attempts)
                          : 1 + static_cast<int32_t>(random_below(random, service_max_attempts - 1));
-  service.last_state_change = seconds_ago(random, now, state == service_ok ? 30 * 86400 : 6 * 3600);
-  service.last_hard_state_change =
-      hard ? service.last_state_change : seconds_ago(random, now, 30 * 86400);
-  return service;
+  int64_t changed = seconds_ago(random, now, state == service_ok ? 30 * 86400 : 6 * 3600);
+  return {state, hard, attempt, false, false, false, false, changed,
+          hard ? changed : seconds_ago(random, now, 30 * 86400)};
 }
 
 object_state new_service(const site_shape &shape, bool host_is_down, prng *random, int64_t now) {
   if (host_is_down) return service_in(service_critical, true, random, now);
-  if (chance(random, pending_fraction)) {
-    object_state service{};
-    service.hard = true;
-    service.attempt = 1;
-    service.pending = true;
-    return service;
-  }
+  if (chance(random, pending_fraction)) return {service_ok, true, 1, false, false, false, true, 0, 0};
   if (!chance(random, shape.problem_fraction)) return service_in(service_ok, true, random, now);
   return service_in(problem_state(random), !chance(random, soft_fraction), random, now);
 }
@@ -129,7 +113,6 @@ void change_service(prng *random, int64_t now, object_state *service) {
   service->last_state_change = now;
   if (service->hard) service->last_hard_state_change = now;
 }
-
 
 site make_site(const site_shape &shape) {
   site s{shape, site_epoch, {}};
