@@ -1,13 +1,11 @@
-// sentrel_poll_bench: what whole polls of large sites cost, each against
-// the cost of merely reading the same file, how much memory the watcher
-// holds, and what the tools an operator would run instead take for the same
-// work. Prints Markdown tables; reports go to /dev/null, as the watcher's
-// would go to a terminal nobody reads.
+// sentrel_poll_bench: what whole polls of large sites cost against the cost
+// of merely reading the same file, the memory the watcher holds, and what
+// the tools an operator would run instead take for the same work. Prints
+// Markdown tables; reports go to /dev/null, as to a terminal nobody reads.
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,7 +65,6 @@ constexpr int32_t format_count = 2, dat_format = 0;
 
 // The files of one site: as written, its next poll, and shuffled.
 enum file_role : int32_t { base_file, next_file, shuffled_file, no_file };
-const char *const role_suffixes[] = {"", "-next", "-shuffled"};
 
 struct site_files {
   int32_t format;  // index into formats
@@ -79,9 +76,7 @@ struct site_files {
 
 // A fresh first poll is made by a process started for it alone, as at
 // sentrel's start; the others by one that has made polls before.
-enum : int32_t {
-  first_poll, fresh_first_poll, same_order_poll, changed_poll, shuffled_poll, poll_kind_count
-};
+enum : int32_t { first_poll, fresh_first_poll, same_order_poll, poll_kind_count = 5 };
 const struct {
   const char *name;
   file_role previous;  // no_file: a first poll
@@ -109,10 +104,9 @@ std::string work_directory;
 
 void remove_work_directory() {
   DIR *dir = opendir(work_directory.c_str());
-  if (dir == nullptr) return;
-  while (dirent *entry = readdir(dir))
+  while (dirent *entry = dir ? readdir(dir) : nullptr)
     if (entry->d_name[0] != '.') unlink((work_directory + "/" + entry->d_name).c_str());
-  closedir(dir);
+  if (dir) closedir(dir);
   rmdir(work_directory.c_str());
 }
 
@@ -122,59 +116,51 @@ void require(bool ok, const char *what, const std::string &detail) {
   exit(1);
 }
 
-[[noreturn]] void fail_usage() {
-  fputs(usage, stderr);
-  exit(2);
-}
-
-std::vector<int32_t> parse_sizes(const char *text) {
-  std::vector<int32_t> sizes;
-  for (char *end; *text; text = *end ? end + 1 : end) {
-    long size = strtol(text, &end, 10);
-    if (end == text || size < 10 || size > 10000000 || size % 10 != 0 || (*end && *end != ','))
-      fail_usage();
-    sizes.push_back(static_cast<int32_t>(size));
-  }
-  return sizes;
-}
-
-// "label=command words", the words separated by blanks.
-peer parse_peer(const char *text) {
-  const char *equals = strchr(text, '=');
-  if (equals == nullptr || equals == text) fail_usage();
-  peer p{std::string(text, equals), {}};
-  std::istringstream words(equals + 1);
-  for (std::string word; words >> word;) p.command.push_back(word);
-  if (p.command.empty()) fail_usage();
-  return p;
-}
-
 bench_options parse_options(int argc, char **argv) {
   bench_options o;
-  int option;
-  while ((option = getopt(argc, argv, "s:r:k:c:d:t:p:q:")) != -1) {
+  bool bad = false;
+  for (int option; (option = getopt(argc, argv, "s:r:k:c:d:t:p:q:")) != -1;) {
     switch (option) {
-      case 's': o.sizes = parse_sizes(optarg); break;
+      case 's':
+        o.sizes.clear();
+        for (char *text = optarg, *end; *text; text = *end ? end + 1 : end) {
+          long size = strtol(text, &end, 10);
+          bad |= end == text || size < 10 || size > 10000000 || size % 10 != 0 || (*end && *end != ',');
+          o.sizes.push_back(static_cast<int32_t>(size));
+        }
+        break;
       case 'r': o.repetitions = atoi(optarg); break;
       case 'k': o.rss_repetitions = atoi(optarg); break;
       case 'c': o.change_fraction = atof(optarg); break;
       case 'd': o.chart_data = optarg; break;
       case 't': o.directory = optarg; break;
-      case 'p': o.peers.push_back(parse_peer(optarg)); break;
+      case 'p': {  // label=command words, separated by blanks
+        const char *equals = strchr(optarg, '=');
+        bad |= equals == nullptr || equals == optarg;
+        if (bad) break;
+        o.peers.push_back({std::string(optarg, static_cast<size_t>(equals - optarg)), {}});
+        std::istringstream words(equals + 1);
+        for (std::string word; words >> word;) o.peers.back().command.push_back(word);
+        bad |= o.peers.back().command.empty();
+        break;
+      }
       case 'q': o.peer_runs = atoi(optarg); break;
-      default: fail_usage();
+      default: bad = true;
     }
   }
-  if (optind != argc || o.sizes.empty() || o.repetitions < 1 || o.rss_repetitions < 1 ||
-      o.peer_runs < 1)
-    fail_usage();
+  if (bad || optind != argc || o.sizes.empty() || o.repetitions < 1 || o.rss_repetitions < 1 ||
+      o.peer_runs < 1) {
+    fputs(usage, stderr);
+    exit(2);
+  }
   return o;
 }
 
-site_files files_of(const std::string &directory, int32_t format, int32_t services) {
+site_files files_of(int32_t format, int32_t services) {
   site_files files{format, services, {}, {}, {}};
+  const char *const suffixes[] = {"", "-next", "-shuffled"};
   for (int32_t role = base_file; role < no_file; role++)
-    files.path[role] = directory + "/status-" + std::to_string(services) + role_suffixes[role] +
+    files.path[role] = work_directory + "/status-" + std::to_string(services) + suffixes[role] +
                        formats[format].extension;
   files.reports = files.path[base_file] + ".reports";
   return files;
@@ -226,8 +212,7 @@ void poll_file(poller *p, const site_files &files, file_role role) {
 
 // Seconds of one poll of `kind`, after whatever untimed poll it takes to
 // hold the kind's previous array. Each timed poll releases one array: the
-// previous one, or for a first poll its own, which the watcher would
-// release a poll later.
+// previous one, or a first poll its own, as the watcher would a poll later.
 double time_poll(poller *p, const site_files &files, int32_t kind) {
   file_role previous = poll_kinds[kind].previous;
   if (previous == no_file || p->previous_path != files.path[previous]) poll_file(p, files, previous);
@@ -237,13 +222,14 @@ double time_poll(poller *p, const site_files &files, int32_t kind) {
   return seconds_now() - start;
 }
 
-// A fresh process that makes polls of one kind, given after polls_flag: the
-// directory, the format, the services, the kind and the number of polls. A
+// A fresh process that makes polls of one kind, given after polls_flag the
+// directory, the format, the services, the kind and the number of polls; a
 // fresh first poll writes its reports on one line each, for the peers.
 const char polls_flag[] = "--polls";
 
 int polls_child(char **argv) {
-  site_files files = files_of(argv[2], atoi(argv[3]), atoi(argv[4]));
+  work_directory = argv[2];
+  site_files files = files_of(atoi(argv[3]), atoi(argv[4]));
   int32_t kind = atoi(argv[5]);
   poller p;
   if (kind == fresh_first_poll) p.layout = report_layout::one_line;
@@ -265,17 +251,15 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
 }
 
 // A small process of this program, given launch_flag, an output path and a
-// command, runs the command with its output into that path, and prints the
-// seconds it took and its peak memory: on Linux a process's peak memory
-// counts that of the process it was started from, and this one holds large
-// arrays.
+// command, runs the command with its output into that path and prints the
+// seconds and the peak memory it took: on Linux a process's peak memory
+// counts that of the process it was started from, and this one is large.
 const char launch_flag[] = "--launch";
 
 int launch_child(int argc, char **argv) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, argv[2], O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
   double start = seconds_now();
   pid_t child = start_process(std::vector<std::string>(argv + 3, argv + argc), &actions);
   int status = 0;
@@ -289,8 +273,7 @@ int launch_child(int argc, char **argv) {
 }
 
 // Runs `argv` through the launcher (`self`) with its output into `out_path`
-// and adds its seconds and peak memory to `r`; ends the benchmark unless it
-// exits with 0.
+// and adds its seconds and peak memory to `r`; it must exit with 0.
 void run_process(const char *self, std::vector<std::string> argv, const std::string &out_path,
                  row *r) {
   argv.insert(argv.begin(), {self, launch_flag, out_path});
@@ -314,7 +297,6 @@ void run_process(const char *self, std::vector<std::string> argv, const std::str
   r->peak_rss_mib = std::max(r->peak_rss_mib, peak_rss_mib);
 }
 
-// `polls` polls of `kind` in a fresh process, as polls_child makes them.
 void run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
                const std::string &out_path, row *r) {
   run_process(self,
@@ -331,48 +313,25 @@ std::vector<std::string> sorted_lines(const std::string &path) {
   return lines;
 }
 
-// A peer that lists other problems than sentrel would be timed at other work.
-void require_same_problems(const row &peer, const std::string &listed) {
-  std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(peer.files->reports);
-  std::vector<std::string> differ;
-  std::set_symmetric_difference(found.begin(), found.end(), wanted.begin(), wanted.end(),
-                                std::back_inserter(differ));
-  if (differ.empty()) return;
-  bool extra = std::binary_search(found.begin(), found.end(), differ[0]);
-  require(false, "a peer lists other problems than sentrel's first poll",
-          peer.peer + ": " + std::to_string(found.size()) + " lines against " +
-              std::to_string(wanted.size()) + "; the first difference: it " +
-              (extra ? "lists " : "lacks ") + differ[0]);
-}
-
 // Runs every peer over the base status.dat, round after round, so that a
-// spell in which the machine runs slower falls on all of them alike.
+// spell in which the machine runs slower falls on all of them alike. A peer
+// that lists other problems than sentrel would be timed at other work.
 void time_peers(const char *self, const bench_options &o, const site_files &files,
                 std::vector<row> *peers) {
   size_t first = peers->size();
   for (const peer &p : o.peers) peers->push_back({&files, -1, p.label, {}, {}});
+  std::string listed = files.path[base_file] + ".peer";
   for (int32_t round = 0; round < o.peer_runs; round++)
     for (size_t i = 0; i < o.peers.size(); i++) {
       std::vector<std::string> argv = o.peers[i].command;
       argv.push_back(files.path[base_file]);
-      std::string listed = files.path[base_file] + ".peer";
       run_process(self, argv, listed, &(*peers)[first + i]);
-      if (round == 0) require_same_problems((*peers)[first + i], listed);
+      if (round > 0) continue;
+      std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(files.reports);
+      require(found == wanted, "a peer lists other problems than sentrel's first poll",
+              o.peers[i].label + ": " + std::to_string(found.size()) + " lines against " +
+                  std::to_string(wanted.size()));
     }
-}
-
-// Writes the file of `role` and notes its size.
-void write_file(site_files *files, file_role role, double change_fraction) {
-  site_shape shape;
-  shape.hosts = files->services / 10;
-  shape.change_fraction = role == next_file ? change_fraction : -1;
-  shape.shuffled = role == shuffled_file;
-  const std::string &path = files->path[role];
-  FILE *out = fopen(path.c_str(), "w");
-  require(out != nullptr, "cannot create", path + ": " + strerror(errno));
-  write_status_file(shape, formats[files->format].format, out);
-  files->bytes[role] = ftell(out);
-  require(fclose(out) == 0 && files->bytes[role] >= 0, "cannot write", path + ": " + strerror(errno));
 }
 
 // Writes the files of every format and size before anything is measured.
@@ -380,9 +339,19 @@ std::vector<site_files> write_files(const bench_options &o) {
   std::vector<site_files> all;
   for (int32_t format = 0; format < format_count; format++)
     for (int32_t services : o.sizes) {
-      all.push_back(files_of(work_directory, format, services));
-      for (int32_t role = base_file; role < no_file; role++)
-        write_file(&all.back(), static_cast<file_role>(role), o.change_fraction);
+      all.push_back(files_of(format, services));
+      for (int32_t role = base_file; role < no_file; role++) {
+        site_shape shape;
+        shape.hosts = services / 10;
+        shape.change_fraction = role == next_file ? o.change_fraction : -1;
+        shape.shuffled = role == shuffled_file;
+        const std::string &path = all.back().path[role];
+        FILE *out = fopen(path.c_str(), "w");
+        require(out != nullptr, "cannot create", path + ": " + strerror(errno));
+        write_status_file(shape, formats[format].format, out);
+        all.back().bytes[role] = ftell(out);
+        require(fclose(out) == 0, "cannot write", path + ": " + strerror(errno));
+      }
     }
   return all;
 }
@@ -404,14 +373,12 @@ void time_one_poll(const char *self, poller *p, row *r) {
 // Fills in `rows`, a row per file set and kind in that order. First polls
 // come first, all in a row, as a watcher makes them only once; then the
 // later kinds are polled in turn, round after round, so that a spell in
-// which the machine runs slower falls on a poll and its floor alike, and on
-// every kind alike.
+// which the machine runs slower falls on every kind alike.
 void time_polls(const char *self, const bench_options &o, std::vector<row> *rows) {
   poller p;
   for (size_t set = 0; set < rows->size(); set += poll_kind_count) {
     row *kinds = &(*rows)[set];
-    // The first read may find the file on its way to the cache.
-    time_read_floor(kinds->files->path[base_file]);
+    time_read_floor(kinds->files->path[base_file]);  // the file may be on its way to the cache
     for (int32_t kind : {first_poll, fresh_first_poll})
       for (int32_t round = 0; round < o.repetitions; round++) time_one_poll(self, &p, &kinds[kind]);
     for (int32_t round = 0; round < o.repetitions; round++)
@@ -427,24 +394,21 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string with_thousands(int64_t n) {
-  std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<size_t>(i), ",");
-  return digits;
+// The columns every table begins with: "| services | MB |" or, given a
+// format, "| format | services | MB |".
+void print_file_columns(FILE *out, const row &r, const char *format) {
+  std::string services = std::to_string(r.files->services);
+  for (int i = static_cast<int>(services.size()) - 3; i > 0; i -= 3)
+    services.insert(static_cast<size_t>(i), ",");
+  file_role polled = r.kind < 0 ? base_file : poll_kinds[r.kind].current;
+  if (format) fprintf(out, "| %s ", format);
+  fprintf(out, "| %s | %.1f |", services.c_str(), static_cast<double>(r.files->bytes[polled]) / 1e6);
 }
 
-// The size of the file that a row's runs read.
-double megabytes(const row &r) {
-  return static_cast<double>(r.files->bytes[r.kind < 0 ? base_file : poll_kinds[r.kind].current]) / 1e6;
-}
-
-// "| services | MB | tool | runs | median ms | fastest-slowest ms |"
-void print_run_columns(FILE *out, const row &r, const char *tool) {
-  auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
-  fprintf(out, "| %s | %.1f | %s | %zu | %.1f | %.1f-%.1f |",
-          with_thousands(r.files->services).c_str(), megabytes(r), tool,
-          r.seconds.size(), 1e3 * median(r.seconds), 1e3 * *range.first, 1e3 * *range.second);
+// " median | fastest-slowest |" in milliseconds.
+void print_times(FILE *out, const std::vector<double> &seconds) {
+  auto range = std::minmax_element(seconds.begin(), seconds.end());
+  fprintf(out, " %.1f | %.1f-%.1f |", 1e3 * median(seconds), 1e3 * *range.first, 1e3 * *range.second);
 }
 
 void print_poll_table(FILE *out, const std::vector<row> &rows) {
@@ -454,15 +418,15 @@ void print_poll_table(FILE *out, const std::vector<row> &rows) {
           " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
           "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
   for (const row &r : rows) {
-    auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
+    print_file_columns(out, r, formats[r.files->format].title);
+    fprintf(out, " %s | %.2f |", poll_kinds[r.kind].name, 1e3 * median(r.floor_seconds));
+    print_times(out, r.seconds);
     // The median over the polls of each poll's time over its own floor.
     std::vector<double> ratios;
     for (size_t i = 0; i < r.seconds.size(); i++) ratios.push_back(r.seconds[i] / r.floor_seconds[i]);
-    fprintf(out, "| %s | %s | %.1f | %s | %.2f | %.1f | %.1f-%.1f | %.2fx | %.0f | %.1f |\n",
-            formats[r.files->format].title, with_thousands(r.files->services).c_str(), megabytes(r),
-            poll_kinds[r.kind].name, 1e3 * median(r.floor_seconds), 1e3 * median(r.seconds),
-            1e3 * *range.first, 1e3 * *range.second, median(ratios),
-            megabytes(r) / median(r.seconds), r.peak_rss_mib);
+    double megabytes = static_cast<double>(r.files->bytes[poll_kinds[r.kind].current]) / 1e6;
+    fprintf(out, " %.2fx | %.0f | %.1f |\n", median(ratios), megabytes / median(r.seconds),
+            r.peak_rss_mib);
   }
 }
 
@@ -475,11 +439,15 @@ void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector
           "|--:|--:|---|--:|--:|--:|--:|--:|\n");
   for (const row &sentrel : rows) {
     if (sentrel.files->format != dat_format || sentrel.kind != fresh_first_poll) continue;
-    print_run_columns(out, sentrel, "sentrel, first poll in a fresh process");
+    print_file_columns(out, sentrel, nullptr);
+    fprintf(out, " sentrel, first poll in a fresh process | %zu |", sentrel.seconds.size());
+    print_times(out, sentrel.seconds);
     fprintf(out, " 1.00x | %.1f |\n", sentrel.peak_rss_mib);
     for (const row &p : peers) {
       if (p.files != sentrel.files) continue;
-      print_run_columns(out, p, p.peer.c_str());
+      print_file_columns(out, p, nullptr);
+      fprintf(out, " %s | %zu |", p.peer.c_str(), p.seconds.size());
+      print_times(out, p.seconds);
       fprintf(out, " %.1fx | %.1f |\n", median(p.seconds) / median(sentrel.seconds), p.peak_rss_mib);
     }
   }
@@ -519,8 +487,8 @@ int main(int argc, char **argv) {
   work_directory = o.directory + "/sentrel-bench-XXXXXX";
   require(mkdtemp(&work_directory[0]) != nullptr, "cannot make a directory in", o.directory);
   atexit(remove_work_directory);
-  // Standard output is kept for the tables; descriptor 1, where the
-  // watcher writes its reports, goes to /dev/null.
+  // The tables keep standard output; descriptor 1, where the watcher
+  // writes its reports, goes to /dev/null.
   fflush(stdout);
   FILE *out = fdopen(dup(STDOUT_FILENO), "w");
   int null = open("/dev/null", O_WRONLY);
@@ -534,11 +502,9 @@ int main(int argc, char **argv) {
     for (int32_t kind = 0; kind < poll_kind_count; kind++) {
       rows.push_back({&files, kind, "", {}, {}});
       // A fresh process's peak is that of its own timed runs.
-      if (kind != fresh_first_poll) {
-        row peak{};
-        run_polls(argv[0], files, kind, o.rss_repetitions, "/dev/null", &peak);
-        rows.back().peak_rss_mib = peak.peak_rss_mib;
-      }
+      row peak{};
+      if (kind != fresh_first_poll) run_polls(argv[0], files, kind, o.rss_repetitions, "/dev/null", &peak);
+      rows.back().peak_rss_mib = peak.peak_rss_mib;
     }
   time_polls(argv[0], o, &rows);
   for (const site_files &files : all)
