@@ -394,21 +394,16 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// The columns every table begins with: "| services | MB |" or, given a
-// format, "| format | services | MB |".
-void print_file_columns(FILE *out, const row &r, const char *format) {
-  std::string services = std::to_string(r.files->services);
-  for (int i = static_cast<int>(services.size()) - 3; i > 0; i -= 3)
-    services.insert(static_cast<size_t>(i), ",");
-  file_role polled = r.kind < 0 ? base_file : poll_kinds[r.kind].current;
-  if (format) fprintf(out, "| %s ", format);
-  fprintf(out, "| %s | %.1f |", services.c_str(), static_cast<double>(r.files->bytes[polled]) / 1e6);
+std::string with_thousands(int32_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+    digits.insert(static_cast<size_t>(i), ",");
+  return digits;
 }
 
-// " median | fastest-slowest |" in milliseconds.
-void print_times(FILE *out, const std::vector<double> &seconds) {
-  auto range = std::minmax_element(seconds.begin(), seconds.end());
-  fprintf(out, " %.1f | %.1f-%.1f |", 1e3 * median(seconds), 1e3 * *range.first, 1e3 * *range.second);
+// The size of the file that a row's runs read.
+double megabytes(const row &r) {
+  return static_cast<double>(r.files->bytes[r.kind < 0 ? base_file : poll_kinds[r.kind].current]) / 1e6;
 }
 
 void print_poll_table(FILE *out, const std::vector<row> &rows) {
@@ -418,14 +413,14 @@ void print_poll_table(FILE *out, const std::vector<row> &rows) {
           " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
           "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
   for (const row &r : rows) {
-    print_file_columns(out, r, formats[r.files->format].title);
-    fprintf(out, " %s | %.2f |", poll_kinds[r.kind].name, 1e3 * median(r.floor_seconds));
-    print_times(out, r.seconds);
+    auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
     // The median over the polls of each poll's time over its own floor.
     std::vector<double> ratios;
     for (size_t i = 0; i < r.seconds.size(); i++) ratios.push_back(r.seconds[i] / r.floor_seconds[i]);
-    double megabytes = static_cast<double>(r.files->bytes[poll_kinds[r.kind].current]) / 1e6;
-    fprintf(out, " %.2fx | %.0f | %.1f |\n", median(ratios), megabytes / median(r.seconds),
+    fprintf(out, "| %s | %s | %.1f | %s | %.2f | %.1f | %.1f-%.1f | %.2fx | %.0f | %.1f |\n",
+            formats[r.files->format].title, with_thousands(r.files->services).c_str(), megabytes(r),
+            poll_kinds[r.kind].name, 1e3 * median(r.floor_seconds), 1e3 * median(r.seconds),
+            1e3 * *range.first, 1e3 * *range.second, median(ratios), megabytes(r) / median(r.seconds),
             r.peak_rss_mib);
   }
 }
@@ -439,16 +434,16 @@ void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector
           "|--:|--:|---|--:|--:|--:|--:|--:|\n");
   for (const row &sentrel : rows) {
     if (sentrel.files->format != dat_format || sentrel.kind != fresh_first_poll) continue;
-    print_file_columns(out, sentrel, nullptr);
-    fprintf(out, " sentrel, first poll in a fresh process | %zu |", sentrel.seconds.size());
-    print_times(out, sentrel.seconds);
-    fprintf(out, " 1.00x | %.1f |\n", sentrel.peak_rss_mib);
-    for (const row &p : peers) {
-      if (p.files != sentrel.files) continue;
-      print_file_columns(out, p, nullptr);
-      fprintf(out, " %s | %zu |", p.peer.c_str(), p.seconds.size());
-      print_times(out, p.seconds);
-      fprintf(out, " %.1fx | %.1f |\n", median(p.seconds) / median(sentrel.seconds), p.peak_rss_mib);
+    std::vector<const row *> tools{&sentrel};
+    for (const row &p : peers)
+      if (p.files == sentrel.files) tools.push_back(&p);
+    for (const row *t : tools) {
+      auto range = std::minmax_element(t->seconds.begin(), t->seconds.end());
+      fprintf(out, "| %s | %.1f | %s | %zu | %.1f | %.1f-%.1f | %.*fx | %.1f |\n",
+              with_thousands(t->files->services).c_str(), megabytes(*t),
+              t == &sentrel ? "sentrel, first poll in a fresh process" : t->peer.c_str(),
+              t->seconds.size(), 1e3 * median(t->seconds), 1e3 * *range.first, 1e3 * *range.second,
+              t == &sentrel ? 2 : 1, median(t->seconds) / median(sentrel.seconds), t->peak_rss_mib);
     }
   }
   fprintf(out, "\n");
