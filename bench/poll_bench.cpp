@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -76,7 +75,9 @@ struct site_files {
 
 // A fresh first poll is made by a process started for it alone, as at
 // sentrel's start; the others by one that has made polls before.
-enum : int32_t { first_poll, fresh_first_poll, same_order_poll, poll_kind_count = 5 };
+enum : int32_t {
+  first_poll, fresh_first_poll, same_order_poll, changed_poll, shuffled_poll, poll_kind_count
+};
 const struct {
   const char *name;
   file_role previous;  // no_file: a first poll
@@ -156,16 +157,6 @@ bench_options parse_options(int argc, char **argv) {
   return o;
 }
 
-site_files files_of(int32_t format, int32_t services) {
-  site_files files{format, services, {}, {}, {}};
-  const char *const suffixes[] = {"", "-next", "-shuffled"};
-  for (int32_t role = base_file; role < no_file; role++)
-    files.path[role] = work_directory + "/status-" + std::to_string(services) + suffixes[role] +
-                       formats[format].extension;
-  files.reports = files.path[base_file] + ".reports";
-  return files;
-}
-
 double seconds_now() {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -223,19 +214,25 @@ double time_poll(poller *p, const site_files &files, int32_t kind) {
 }
 
 // A fresh process that makes polls of one kind, given after polls_flag the
-// directory, the format, the services, the kind and the number of polls; a
-// fresh first poll writes its reports on one line each, for the peers.
+// kind, the number of polls, the format, the services and the three paths.
+// A fresh first poll is made as sentrel's start makes it, and writes its
+// reports on one line each, for the peers.
 const char polls_flag[] = "--polls";
 
 int polls_child(char **argv) {
-  work_directory = argv[2];
-  site_files files = files_of(atoi(argv[3]), atoi(argv[4]));
-  int32_t kind = atoi(argv[5]);
+  site_files files{atoi(argv[4]), atoi(argv[5]), {argv[6], argv[7], argv[8]}, {}, {}};
+  int32_t kind = atoi(argv[2]);
   poller p;
-  if (kind == fresh_first_poll) p.layout = report_layout::one_line;
-  for (int32_t i = atoi(argv[6]); i > 0; i--) time_poll(&p, files, kind);
+  if (kind != fresh_first_poll) {
+    for (int32_t i = atoi(argv[3]); i > 0; i--) time_poll(&p, files, kind);
+  } else {
+    p.settings.status_source = argv[6];
+    p.settings.status_dat_format = formats[files.format].format == status_format::status_dat;
+    poll_once(p.settings, report_layout::one_line, &p.previous, &p.last_failure);
+  }
+  int status = p.previous.count >= files.services || kind != fresh_first_poll ? 0 : 1;
   release_stats_array(&p.previous);
-  return 0;
+  return status;
 }
 
 // Starts argv[0], looked up in $PATH, with `actions` done on its descriptors.
@@ -300,15 +297,21 @@ void run_process(const char *self, std::vector<std::string> argv, const std::str
 void run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
                const std::string &out_path, row *r) {
   run_process(self,
-              {self, polls_flag, work_directory, std::to_string(files.format),
-               std::to_string(files.services), std::to_string(kind), std::to_string(polls)},
+              {self, polls_flag, std::to_string(kind), std::to_string(polls),
+               std::to_string(files.format), std::to_string(files.services), files.path[base_file],
+               files.path[next_file], files.path[shuffled_file]},
               out_path, r);
 }
 
 std::vector<std::string> sorted_lines(const std::string &path) {
-  std::ifstream in(path);
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  FILE *in = fopen(path.c_str(), "r");
+  char *line = nullptr;
+  size_t size = 0;
+  for (ssize_t got; in && (got = getline(&line, &size, in)) > 0;) 
+    lines.emplace_back(line, static_cast<size_t>(got - (line[got - 1] == '\n')));
+  free(line);
+  if (in) fclose(in);
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -339,8 +342,12 @@ std::vector<site_files> write_files(const bench_options &o) {
   std::vector<site_files> all;
   for (int32_t format = 0; format < format_count; format++)
     for (int32_t services : o.sizes) {
-      all.push_back(files_of(format, services));
+      all.push_back({format, services, {}, {}, {}});
+      std::string name = work_directory + "/status-" + std::to_string(services);
+      all.back().reports = name + formats[format].extension + ".reports";
       for (int32_t role = base_file; role < no_file; role++) {
+        const char *const suffixes[] = {"", "-next", "-shuffled"};
+        all.back().path[role] = name + suffixes[role] + formats[format].extension;
         site_shape shape;
         shape.hosts = services / 10;
         shape.change_fraction = role == next_file ? o.change_fraction : -1;
@@ -477,7 +484,7 @@ void write_chart_data(FILE *out, const bench_options &o, const std::vector<row> 
 
 int main(int argc, char **argv) {
   if (argc >= 4 && strcmp(argv[1], launch_flag) == 0) return launch_child(argc, argv);
-  if (argc == 7 && strcmp(argv[1], polls_flag) == 0) return polls_child(argv);
+  if (argc == 9 && strcmp(argv[1], polls_flag) == 0) return polls_child(argv);
   bench_options o = parse_options(argc, argv);
   work_directory = o.directory + "/sentrel-bench-XXXXXX";
   require(mkdtemp(&work_directory[0]) != nullptr, "cannot make a directory in", o.directory);

@@ -42,12 +42,9 @@ struct object_state {
   int32_t state;
   bool hard;
   int32_t attempt;
-  bool acknowledged;
-  bool in_downtime;
-  bool commented;
+  bool acknowledged, in_downtime, commented;
   bool pending;  // never checked
-  int64_t last_state_change;
-  int64_t last_hard_state_change;
+  int64_t last_state_change, last_hard_state_change;
 };
 
 // Hosts first, then the services of host 0, of host 1, ...
@@ -262,12 +259,10 @@ const char *service_output(const object_state &o, int32_t service) {
 // Figures that differ between objects but not between polls: each object
 // draws them from a random stream of its own.
 struct check_figures {
-  double execution_time;
-  double latency;
+  double execution_time, latency;
   int64_t last_check;
   double percent_state_change;
-  bool notifications_enabled;
-  bool sticky_acknowledgement;
+  bool notifications_enabled, sticky_acknowledgement;
   int32_t event_id;
 };
 
@@ -299,10 +294,14 @@ void write_blocks(std::string b, int32_t count, uint64_t shuffle_seed, FILE *out
   fwrite(b.data(), 1, b.size(), out);
 }
 
-std::string text(const char *value) { return value; }
-const std::string &text(const std::string &value) { return value; }
-template <typename Integer, typename = std::enable_if_t<std::is_integral<Integer>::value>>
-std::string text(Integer value) { return std::to_string(static_cast<int64_t>(value)); }
+// A key's or a field's value as Nagios prints it.
+struct value_text {
+  std::string text;
+  value_text(const char *value) : text(value) {}
+  value_text(std::string value) : text(std::move(value)) {}
+  template <typename Integer, typename = std::enable_if_t<std::is_integral<Integer>::value>>
+  value_text(Integer value) : text(std::to_string(static_cast<int64_t>(value))) {}
+};
 std::string fixed(double value, int decimals) {
   char digits[64];
   snprintf(digits, sizeof digits, "%.*f", decimals, value);
@@ -310,19 +309,13 @@ std::string fixed(double value, int decimals) {
 }
 
 // Appends "\tname=value\n" for each name and value.
-void keys(std::string *) {}
-template <typename Value, typename... More>
-void keys(std::string *b, const char *name, const Value &value, const More &...more) {
-  *b += '\t' + std::string(name) + '=' + text(value) + '\n';
-  keys(b, more...);
+void keys(std::string *b, std::initializer_list<std::pair<const char *, value_text>> pairs) {
+  for (const auto &pair : pairs) *b += '\t' + std::string(pair.first) + '=' + pair.second.text + '\n';
 }
 
 // Appends ";value" for each value.
-void fields(std::string *) {}
-template <typename Value, typename... More>
-void fields(std::string *line, const Value &value, const More &...more) {
-  *line += ';' + text(value);
-  fields(line, more...);
+void fields(std::string *line, std::initializer_list<value_text> values) {
+  for (const value_text &value : values) *line += ';' + value.text;
 }
 
 // status.dat
@@ -336,9 +329,7 @@ enum : int32_t { comment_user = 1, comment_downtime = 2, comment_acknowledgement
 
 // A comment block, and the downtime block it explains if any.
 struct annotation {
-  int32_t object;
-  int32_t entry_type;
-  int32_t comment_id;
+  int32_t object, entry_type, comment_id;
   int32_t downtime_id;  // 0: no downtime
 };
 
@@ -351,67 +342,75 @@ struct status_dat_site {
 // The keys that hosts and services share, in runs that stand in the same
 // order in both blocks.
 void schedule_keys(std::string *b) {
-  keys(b, "check_period", "24x7", "notification_period", "24x7", "importance", 0, "check_interval",
-       "5.000000", "retry_interval", "1.000000", "event_handler", "");
+  keys(b, {{"check_period", "24x7"}, {"notification_period", "24x7"}, {"importance", 0},
+           {"check_interval", "5.000000"}, {"retry_interval", "1.000000"}, {"event_handler", ""}});
 }
 
 void check_keys(std::string *b, const object_state &o, const check_figures &f) {
-  keys(b, "has_been_checked", !o.pending, "should_be_scheduled", !o.pending, "check_execution_time",
-       fixed(f.execution_time, 3), "check_latency", fixed(f.latency, 3), "check_type", o.pending);
-  keys(b, "current_state", o.state, "last_hard_state", o.hard ? o.state : 0, "last_event_id",
-       f.event_id, "current_event_id", f.event_id + 1, "current_problem_id",
-       o.state != 0 ? f.event_id / 2 + 1 : 0, "last_problem_id", f.event_id / 2);
+  keys(b, {{"has_been_checked", !o.pending}, {"should_be_scheduled", !o.pending},
+           {"check_execution_time", fixed(f.execution_time, 3)},
+           {"check_latency", fixed(f.latency, 3)}, {"check_type", o.pending}});
+  keys(b, {{"current_state", o.state}, {"last_hard_state", o.hard ? o.state : 0},
+           {"last_event_id", f.event_id}, {"current_event_id", f.event_id + 1},
+           {"current_problem_id", o.state != 0 ? f.event_id / 2 + 1 : 0},
+           {"last_problem_id", f.event_id / 2}});
 }
 
 void notification_number_keys(std::string *b, const object_state &o, const check_figures &f) {
   bool notified = o.hard && o.state != 0;
-  keys(b, "current_notification_number", notified, "current_notification_id",
-       notified ? f.event_id : 0);
+  keys(b, {{"current_notification_number", notified},
+           {"current_notification_id", notified ? f.event_id : 0}});
 }
 
 void notification_time_keys(std::string *b, const object_state &o) {
   bool notified = o.hard && o.state != 0;
-  keys(b, "last_notification", notified ? o.last_hard_state_change : 0, "next_notification",
-       notified ? o.last_hard_state_change + 3600 : 0, "no_more_notifications", 0);
+  keys(b, {{"last_notification", notified ? o.last_hard_state_change : 0},
+           {"next_notification", notified ? o.last_hard_state_change + 3600 : 0},
+           {"no_more_notifications", 0}});
 }
 
 void acknowledgement_keys(std::string *b, const object_state &o, const check_figures &f) {
-  keys(b, "problem_has_been_acknowledged", o.acknowledged, "acknowledgement_type",
-       o.acknowledged ? (f.sticky_acknowledgement ? 2 : 1) : 0);
+  keys(b, {{"problem_has_been_acknowledged", o.acknowledged},
+           {"acknowledgement_type", o.acknowledged ? (f.sticky_acknowledgement ? 2 : 1) : 0}});
 }
 
 void closing_keys(std::string *b, const site &s, const object_state &o, const check_figures &f) {
-  keys(b, "process_performance_data", 1, "obsess", 1, "last_update", s.now, "is_flapping", 0,
-       "percent_state_change", fixed(o.state != 0 ? f.percent_state_change : 0.0, 2),
-       "scheduled_downtime_depth", o.in_downtime);
+  keys(b, {{"process_performance_data", 1}, {"obsess", 1}, {"last_update", s.now},
+           {"is_flapping", 0},
+           {"percent_state_change", fixed(o.state != 0 ? f.percent_state_change : 0.0, 2)},
+           {"scheduled_downtime_depth", o.in_downtime}});
 }
 
 void host_block(std::string *b, const site &s, int32_t host) {
   const object_state &o = s.objects[static_cast<size_t>(host)];
   check_figures f = figures_of(s, host);
   *b += "hoststatus {\n";
-  keys(b, "host_name", host_name(host), "modified_attributes", 0, "check_command", "check-host-alive");
+  keys(b, {{"host_name", host_name(host)}, {"modified_attributes", 0},
+           {"check_command", "check-host-alive"}});
   schedule_keys(b);
   check_keys(b, o, f);
-  keys(b, "plugin_output", host_output(o), "long_plugin_output", "", "performance_data",
-       o.state == host_up ? "rta=0.100000ms;3000.000000;5000.000000;0.000000 pl=0%;80;100;0" : "");
-  keys(b, "last_check", f.last_check, "next_check", f.last_check + 300, "check_options", 0,
-       "current_attempt", o.attempt, "max_attempts", host_max_attempts, "state_type", o.hard);
-  keys(b, "last_state_change", o.last_state_change, "last_hard_state_change",
-       o.last_hard_state_change, "last_time_up",
-       o.state == host_up ? f.last_check : o.last_state_change - 60, "last_time_down",
-       o.state == host_down ? f.last_check : 0, "last_time_unreachable", 0);
+  const char *performance = "rta=0.100000ms;3000.000000;5000.000000;0.000000 pl=0%;80;100;0";
+  keys(b, {{"plugin_output", host_output(o)}, {"long_plugin_output", ""},
+           {"performance_data", o.state == host_up ? performance : ""}});
+  keys(b, {{"last_check", f.last_check}, {"next_check", f.last_check + 300}, {"check_options", 0},
+           {"current_attempt", o.attempt}, {"max_attempts", host_max_attempts},
+           {"state_type", o.hard}});
+  keys(b, {{"last_state_change", o.last_state_change},
+           {"last_hard_state_change", o.last_hard_state_change},
+           {"last_time_up", o.state == host_up ? f.last_check : o.last_state_change - 60},
+           {"last_time_down", o.state == host_down ? f.last_check : 0},
+           {"last_time_unreachable", 0}});
   notification_time_keys(b, o);
   notification_number_keys(b, o, f);
-  keys(b, "notifications_enabled", f.notifications_enabled);
+  keys(b, {{"notifications_enabled", f.notifications_enabled}});
   acknowledgement_keys(b, o, f);
-  keys(b, "active_checks_enabled", 1, "passive_checks_enabled", 1, "event_handler_enabled", 1,
-       "flap_detection_enabled", 1);
+  keys(b, {{"active_checks_enabled", 1}, {"passive_checks_enabled", 1},
+           {"event_handler_enabled", 1}, {"flap_detection_enabled", 1}});
   closing_keys(b, s, o, f);
   char rack[32];
   snprintf(rack, sizeof rack, "0;R%02d-U%02d", host / 40 % 100, host % 40 + 1);
-  keys(b, "_RACK", rack);
-  if (host % 2 == 0) keys(b, "_OWNER", std::string("0;") + teams[host / 2 % 5]);
+  keys(b, {{"_RACK", rack}});
+  if (host % 2 == 0) keys(b, {{"_OWNER", std::string("0;") + teams[host / 2 % 5]}});
   *b += "\t}\n\n";
 }
 
@@ -422,45 +421,49 @@ void service_block(std::string *b, const site &s, int32_t i) {
   check_figures f = figures_of(s, i);
   int64_t checked = o.pending ? 0 : f.last_check;
   *b += "servicestatus {\n";
-  keys(b, "host_name", host_name(id.host), "service_description", service_description(id.service),
-       "modified_attributes", o.pending ? 2 : 0, "check_command", check.command);
+  keys(b, {{"host_name", host_name(id.host)},
+           {"service_description", service_description(id.service)},
+           {"modified_attributes", o.pending ? 2 : 0}, {"check_command", check.command}});
   schedule_keys(b);
   check_keys(b, o, f);
-  keys(b, "current_attempt", o.attempt, "max_attempts", service_max_attempts, "state_type", o.hard,
-       "last_state_change", o.last_state_change, "last_hard_state_change", o.last_hard_state_change);
-  keys(b, "last_time_ok", o.state == service_ok ? checked : o.last_state_change - 60,
-       "last_time_warning", o.state == service_warning ? checked : 0, "last_time_unknown",
-       o.state == service_unknown ? checked : 0, "last_time_critical",
-       o.state == service_critical ? checked : 0);
-  keys(b, "plugin_output", service_output(o, id.service), "long_plugin_output", "",
-       "performance_data", o.pending ? "" : check.performance_data, "last_check", checked,
-       "next_check", o.pending ? 0 : f.last_check + 300, "check_options", 0);
+  keys(b, {{"current_attempt", o.attempt}, {"max_attempts", service_max_attempts},
+           {"state_type", o.hard}, {"last_state_change", o.last_state_change},
+           {"last_hard_state_change", o.last_hard_state_change}});
+  keys(b, {{"last_time_ok", o.state == service_ok ? checked : o.last_state_change - 60},
+           {"last_time_warning", o.state == service_warning ? checked : 0},
+           {"last_time_unknown", o.state == service_unknown ? checked : 0},
+           {"last_time_critical", o.state == service_critical ? checked : 0}});
+  keys(b, {{"plugin_output", service_output(o, id.service)}, {"long_plugin_output", ""},
+           {"performance_data", o.pending ? "" : check.performance_data}, {"last_check", checked},
+           {"next_check", o.pending ? 0 : f.last_check + 300}, {"check_options", 0}});
   notification_number_keys(b, o, f);
   notification_time_keys(b, o);
-  keys(b, "notifications_enabled", f.notifications_enabled, "active_checks_enabled", !o.pending,
-       "passive_checks_enabled", 1, "event_handler_enabled", 1);
+  keys(b, {{"notifications_enabled", f.notifications_enabled},
+           {"active_checks_enabled", !o.pending}, {"passive_checks_enabled", 1},
+           {"event_handler_enabled", 1}});
   acknowledgement_keys(b, o, f);
-  keys(b, "flap_detection_enabled", 1);
+  keys(b, {{"flap_detection_enabled", 1}});
   closing_keys(b, s, o, f);
-  if (id.service % 4 == 0) keys(b, "_OWNER", std::string("0;") + teams[id.host % 5]);
+  if (id.service % 4 == 0) keys(b, {{"_OWNER", std::string("0;") + teams[id.host % 5]}});
   *b += "\t}\n\n";
 }
 
 void contact_block(std::string *b, const site &s, int32_t contact) {
   *b += "contactstatus {\n";
-  keys(b, "contact_name", contacts[contact], "modified_attributes", 0, "modified_host_attributes", 0,
-       "modified_service_attributes", 0, "host_notification_period", "24x7",
-       "service_notification_period", "24x7", "last_host_notification", s.now - 40 * contact,
-       "last_service_notification", s.now - 25 * contact, "host_notifications_enabled", 1,
-       "service_notifications_enabled", 1);
+  keys(b, {{"contact_name", contacts[contact]}, {"modified_attributes", 0},
+           {"modified_host_attributes", 0}, {"modified_service_attributes", 0},
+           {"host_notification_period", "24x7"}, {"service_notification_period", "24x7"},
+           {"last_host_notification", s.now - 40 * contact},
+           {"last_service_notification", s.now - 25 * contact}, {"host_notifications_enabled", 1},
+           {"service_notifications_enabled", 1}});
   *b += "\t}\n\n";
 }
 
 // The lines that name the host (and service) a comment or downtime is for.
 void owner_keys(std::string *b, const site &s, int32_t i) {
   object_identity id = identify(s, i);
-  keys(b, "host_name", host_name(id.host));
-  if (!id.is_host) keys(b, "service_description", service_description(id.service));
+  keys(b, {{"host_name", host_name(id.host)}});
+  if (!id.is_host) keys(b, {{"service_description", service_description(id.service)}});
 }
 
 // Comments were made before the site's first poll and keep their times.
@@ -469,7 +472,8 @@ int64_t entry_time(const annotation &a) { return 1796740000 - 17 * int64_t{a.com
 std::string comment_text(const site &s, const annotation &a) {
   std::string what = identify(s, a.object).is_host ? "host" : "service";
   if (a.entry_type == comment_acknowledgement) return "Acknowledged, working on it with the vendor";
-  if (a.entry_type == comment_user) return "Known issue, see ticket INC-" + std::to_string(4000 + a.comment_id);
+  if (a.entry_type == comment_user)
+    return "Known issue, see ticket INC-" + std::to_string(4000 + a.comment_id);
   return "This " + what +
          " has been scheduled for fixed downtime from 2026-12-08 16:49:32 to 2026-12-08 18:49:32."
          "  Notifications for the " + what + " will not be sent out during that time period.";
@@ -478,20 +482,23 @@ std::string comment_text(const site &s, const annotation &a) {
 void comment_block(std::string *b, const site &s, const annotation &a) {
   *b += identify(s, a.object).is_host ? "hostcomment {\n" : "servicecomment {\n";
   owner_keys(b, s, a.object);
-  keys(b, "entry_type", a.entry_type, "comment_id", a.comment_id, "source",
-       a.entry_type == comment_user, "persistent", a.entry_type != comment_downtime, "entry_time",
-       entry_time(a), "expires", 0, "expire_time", 0, "author",
-       a.entry_type == comment_user ? "ops" : "oncall", "comment_data", comment_text(s, a));
+  keys(b, {{"entry_type", a.entry_type}, {"comment_id", a.comment_id},
+           {"source", a.entry_type == comment_user},
+           {"persistent", a.entry_type != comment_downtime}, {"entry_time", entry_time(a)},
+           {"expires", 0}, {"expire_time", 0},
+           {"author", a.entry_type == comment_user ? "ops" : "oncall"},
+           {"comment_data", comment_text(s, a)}});
   *b += "\t}\n\n";
 }
 
 void downtime_block(std::string *b, const site &s, const annotation &a) {
   *b += identify(s, a.object).is_host ? "hostdowntime {\n" : "servicedowntime {\n";
   owner_keys(b, s, a.object);
-  keys(b, "downtime_id", a.downtime_id, "comment_id", a.comment_id, "entry_time", entry_time(a),
-       "start_time", entry_time(a), "flex_downtime_start", 0, "end_time", entry_time(a) + 7200,
-       "triggered_by", 0, "fixed", 1, "duration", 7200, "is_in_effect", 1,
-       "start_notification_sent", 1, "author", "ops", "comment", "Kernel upgrade and reboot");
+  keys(b, {{"downtime_id", a.downtime_id}, {"comment_id", a.comment_id},
+           {"entry_time", entry_time(a)}, {"start_time", entry_time(a)}, {"flex_downtime_start", 0},
+           {"end_time", entry_time(a) + 7200}, {"triggered_by", 0}, {"fixed", 1},
+           {"duration", 7200}, {"is_in_effect", 1}, {"start_notification_sent", 1},
+           {"author", "ops"}, {"comment", "Kernel upgrade and reboot"}});
   *b += "\t}\n\n";
 }
 
@@ -500,29 +507,31 @@ void info_blocks(std::string *b, const status_dat_site &d) {
   std::string stats = std::to_string(checks / 5) + "," + std::to_string(checks) + "," +
                       std::to_string(checks * 3);
   *b += "info {\n";
-  keys(b, "created", d.s.now, "version", "4.4.6", "last_update_check", 0, "update_available", 0,
-       "last_version", "", "new_version", "");
+  keys(b, {{"created", d.s.now}, {"version", "4.4.6"}, {"last_update_check", 0},
+           {"update_available", 0}, {"last_version", ""}, {"new_version", ""}});
   *b += "\t}\n\nprogramstatus {\n";
-  keys(b, "modified_host_attributes", 0, "modified_service_attributes", 0, "nagios_pid", 27211,
-       "daemon_mode", 1, "program_start", 1796740000 - 86400, "last_log_rotation", 0);
+  keys(b, {{"modified_host_attributes", 0}, {"modified_service_attributes", 0},
+           {"nagios_pid", 27211}, {"daemon_mode", 1}, {"program_start", 1796740000 - 86400},
+           {"last_log_rotation", 0}});
   for (const char *name : {"enable_notifications", "active_service_checks_enabled",
                            "passive_service_checks_enabled", "active_host_checks_enabled",
                            "passive_host_checks_enabled", "enable_event_handlers"})
-    keys(b, name, 1);
+    keys(b, {{name, 1}});
   for (const char *name : {"obsess_over_services", "obsess_over_hosts", "check_service_freshness",
                            "check_host_freshness"})
-    keys(b, name, 0);
-  keys(b, "enable_flap_detection", 1, "process_performance_data", 1, "global_host_event_handler", "",
-       "global_service_event_handler", "", "next_comment_id", d.comments.size() + 1,
-       "next_downtime_id", d.downtimes.size() + 1, "next_event_id", checks * 2, "next_problem_id",
-       checks, "next_notification_id", checks / 3);
+    keys(b, {{name, 0}});
+  keys(b, {{"enable_flap_detection", 1}, {"process_performance_data", 1},
+           {"global_host_event_handler", ""}, {"global_service_event_handler", ""},
+           {"next_comment_id", d.comments.size() + 1}, {"next_downtime_id", d.downtimes.size() + 1},
+           {"next_event_id", checks * 2}, {"next_problem_id", checks},
+           {"next_notification_id", checks / 3}});
   for (const char *name :
        {"active_scheduled_host_check_stats", "active_ondemand_host_check_stats",
         "passive_host_check_stats", "active_scheduled_service_check_stats",
         "active_ondemand_service_check_stats", "passive_service_check_stats",
         "cached_host_check_stats", "cached_service_check_stats", "external_command_stats",
         "parallel_host_check_stats", "serial_host_check_stats"})
-    keys(b, name, stats);
+    keys(b, {{name, stats}});
   *b += "\t}\n\n";
 }
 
@@ -578,14 +587,15 @@ void host_line(std::string *line, const site &s, int32_t host) {
   bool notified = o.hard && o.state != 0;
   *line += "[" + std::to_string(s.now) + "] HOST";
   // Then seconds up, down and unreachable, the last notification, its number.
-  fields(line, host_name(host), o.state == host_up ? "UP" : "DOWN", f.last_check,
-         o.last_state_change, o.acknowledged, s.now - o.last_state_change,
-         o.state == host_down ? 3600 : 0, 0, notified ? o.last_hard_state_change : 0, notified);
+  fields(line, {host_name(host), o.state == host_up ? "UP" : "DOWN", f.last_check,
+                o.last_state_change, o.acknowledged, s.now - o.last_state_change,
+                o.state == host_down ? 3600 : 0, 0, notified ? o.last_hard_state_change : 0,
+                notified});
   // Then notifications, event handler, checks and flap detection enabled,
   // flapping, state changes, downtime, failure prediction, performance data.
-  fields(line, f.notifications_enabled, 1, 1, 1, 0,
-         fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1,
-         host_output(o));
+  fields(line, {f.notifications_enabled, 1, 1, 1, 0,
+                fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1,
+                host_output(o)});
   *line += '\n';
 }
 
@@ -597,25 +607,25 @@ void service_line(std::string *line, const site &s, int32_t i) {
   const char *status = o.pending ? "PENDING" : service_status[o.state];
   int64_t in_state = o.pending ? 0 : s.now - o.last_state_change;
   *line += "[" + std::to_string(s.now) + "] SERVICE";
-  fields(line, host_name(id.host), service_description(id.service), status,
-         std::to_string(o.attempt) + "/" + std::to_string(service_max_attempts),
-         o.hard ? "HARD" : "SOFT", o.pending ? 0 : f.last_check, o.pending ? 0 : f.last_check + 300,
-         o.pending ? "PASSIVE" : "ACTIVE", !o.pending, 1, 1, o.last_state_change, o.acknowledged,
-         o.hard ? status : "OK");
+  fields(line, {host_name(id.host), service_description(id.service), status,
+                std::to_string(o.attempt) + "/" + std::to_string(service_max_attempts),
+                o.hard ? "HARD" : "SOFT", o.pending ? 0 : f.last_check,
+                o.pending ? 0 : f.last_check + 300, o.pending ? "PASSIVE" : "ACTIVE", !o.pending, 1,
+                1, o.last_state_change, o.acknowledged, o.hard ? status : "OK"});
   for (int32_t state : {service_ok, service_unknown, service_warning, service_critical})
-    fields(line, o.state == state ? in_state : 0);
+    fields(line, {o.state == state ? in_state : 0});
   // After the execution time: flap detection, flapping, state changes,
   // downtime, failure prediction, performance data and obsess.
-  fields(line, notified ? o.last_hard_state_change : 0, notified, f.notifications_enabled,
-         fixed(f.latency, 3), fixed(f.execution_time, 3), 1, 0,
-         fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1, 1,
-         service_output(o, id.service));
+  fields(line, {notified ? o.last_hard_state_change : 0, notified, f.notifications_enabled,
+                fixed(f.latency, 3), fixed(f.execution_time, 3), 1, 0,
+                fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1, 1,
+                service_output(o, id.service)});
   *line += '\n';
 }
 
 void write_status_log(const site &s, uint64_t shuffle_seed, FILE *out) {
   std::string b = "# Nagios 1.4.1 Status File\n[" + std::to_string(s.now) + "] PROGRAM";
-  fields(&b, 1796740000 - 86400, 27211, 1, s.now - 5, 0, 1, 1, 1, 1, 0, 1, 0, 1);
+  fields(&b, {1796740000 - 86400, 27211, 1, s.now - 5, 0, 1, 1, 1, 1, 0, 1, 0, 1});
   write_blocks(b + '\n', static_cast<int32_t>(s.objects.size()), shuffle_seed, out,
                [&](std::string *line, int32_t k) {
                  k < s.shape.hosts ? host_line(line, s, k) : service_line(line, s, k);
