@@ -92,7 +92,9 @@ object_state new_service(const site_shape &shape, bool host_is_down, prng *rando
   if (host_is_down) return service_in(service_critical, true, random, now);
   if (chance(random, pending_fraction)) return {service_ok, true, 1, false, false, false, true, 0, 0};
   if (!chance(random, shape.problem_fraction)) return service_in(service_ok, true, random, now);
-  return service_in(problem_state(random), !chance(random, soft_fraction), random, now);
+  // Whether a problem is HARD is drawn before its state, on every compiler.
+  bool hard = !chance(random, soft_fraction);
+  return service_in(problem_state(random), hard, random, now);
 }
 
 // The next state of a service whose state changes this poll.
@@ -103,10 +105,12 @@ void change_service(prng *random, int64_t now, object_state *service) {
     service->last_hard_state_change = now;
     return;
   }
-  if (service->pending || service->state != service_ok)
+  if (service->pending || service->state != service_ok) {
     *service = service_in(service_ok, true, random, now);
-  else
-    *service = service_in(problem_state(random), chance(random, 0.3), random, now);
+  } else {
+    bool hard = chance(random, 0.3);
+    *service = service_in(problem_state(random), hard, random, now);
+  }
   service->last_state_change = now;
   if (service->hard) service->last_hard_state_change = now;
 }
