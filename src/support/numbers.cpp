@@ -23,8 +23,8 @@ bool read_sign(const char **text) {
   return sign == '-';
 }
 
-// What strtoll gives on overflow, errno included, so that a later errno
-// report reads as it did with the library.
+// What strtoll gives on overflow, errno included, as a later fatal
+// message shows errno.
 int64_t saturated(bool negative) {
   errno = ERANGE;
   return negative ? INT64_MIN : INT64_MAX;
@@ -61,7 +61,7 @@ const char *read_mantissa_digits(const char *text, plain_decimal *number) {
 
 // The exponent part, when `text` holds one with at least one digit (as
 // strtod demands; otherwise it is not part of the number). Capped far past
-// any power the fast path takes, so that it cannot overflow.
+// any power exact_value takes, so that it cannot overflow.
 int64_t read_exponent(const char *text) {
   if (*text != 'e' && *text != 'E') return 0;
   text++;
@@ -125,7 +125,7 @@ bool exact_value(const plain_decimal &number, double *value) {
 
 // strtoll in base 10 read by hand: white space, sign, the longest digit
 // run, saturated at the 64-bit limits.
-int64_t text_to_long_in_full(const char *text) {
+int64_t text_to_long(const char *text) {
   text = skip_space(text);
   bool negative = read_sign(&text);
   // The magnitude of INT64_MIN is one more than that of INT64_MAX.
@@ -139,8 +139,9 @@ int64_t text_to_long_in_full(const char *text) {
   return negative ? negated(magnitude) : static_cast<int64_t>(magnitude);
 }
 
+int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
 
-double text_to_double_in_full(const char *text) {
+double text_to_double(const char *text) {
   plain_decimal number;
   double value = 0.0;
   if (read_plain_decimal(text, &number) && exact_value(number, &value)) return value;

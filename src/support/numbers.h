@@ -1,6 +1,6 @@
-// Numbers read from text with the forgiving semantics of atoi, atol and atof:
-// leading white space and a sign allowed, the longest valid prefix taken, 0
-// when there is none, never an error, and never undefined behaviour.
+// Numbers read from text as atoi, atol and atof read them, without their
+// undefined behaviour: leading white space and a sign allowed, the longest
+// valid prefix taken, 0 when there is none.
 #ifndef SENTREL_SUPPORT_NUMBERS_H
 #define SENTREL_SUPPORT_NUMBERS_H
 
@@ -9,33 +9,24 @@
 #include <cstdint>
 #include <cstring>
 
-// The decimal prefix as a 64-bit value, saturated at the 64-bit limits.
-inline int64_t text_to_long(const char *text);
-
-// text_to_long for any text: white space, signs, saturation.
-int64_t text_to_long_in_full(const char *text);
+// The decimal prefix as a 64-bit value, saturated at the 64-bit limits as
+// strtoll saturates it, errno included.
+int64_t text_to_long(const char *text);
 
 // The low 32 bits of text_to_long, read as a signed value: what atoi gives
 // on the platforms sentrel runs on.
-inline int32_t text_to_int(const char *text);
+int32_t text_to_int(const char *text);
 
-// text_to_long and text_to_int for text that can be read eight bytes past
-// any of its bytes up to its NUL, as the parsers' lines can: digits are
-// read eight at a time.
+// The floating-point prefix as strtod reads it: white space, signs,
+// exponents, hexadecimal, NaN and infinities.
+double text_to_double(const char *text);
+
+// The same for text that can be read eight bytes past any of its bytes up
+// to its NUL, as the parsers' lines can: the plain numbers of status files
+// are read eight digits at a time, inline, as a poll reads millions.
 inline int64_t padded_text_to_long(const char *text);
 inline int32_t padded_text_to_int(const char *text);
-
-// The floating-point prefix as strtod reads it ("nan" and "inf" included).
-inline double text_to_double(const char *text);
-
-// text_to_double for text that can be read eight bytes past any of its
-// bytes up to its NUL: the digits on each side of the point are read eight
-// at a time.
 inline double padded_text_to_double(const char *text);
-
-// text_to_double for any text: white space, signs, exponents, hexadecimal,
-// NaN and infinities.
-double text_to_double_in_full(const char *text);
 
 // The eight bytes at `text` as a number, the first in the lowest byte,
 // whatever the machine's byte order: for scanning text a word at a time.
@@ -60,24 +51,6 @@ inline int32_t low_32_bits(int64_t value) {
 // 32-bit size the allocation wrappers take: a size past the 32-bit range
 // wraps (to a negative number) instead of overflowing.
 int32_t array_byte_size(int64_t count, size_t element_size);
-
-// Inline, as the parsers read millions of numbers a poll.
-int64_t text_to_long(const char *text) {
-  // Fast path: at most 18 digits with nothing before them cannot overflow
-  // and need no sign; that is how status files write their numbers.
-  uint64_t value = 0;
-  int digits = 0;
-  for (; digits < 18; digits++) {
-    unsigned digit = static_cast<unsigned char>(text[digits]) - unsigned{'0'};
-    if (digit > 9) break;
-    value = value * 10 + digit;
-  }
-  unsigned next = static_cast<unsigned char>(text[digits]) - unsigned{'0'};
-  if (digits > 0 && next > 9) return static_cast<int64_t>(value);
-  return text_to_long_in_full(text);
-}
-
-int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
 
 // Powers of ten to scale digits by: each an exact integer, and as doubles
 // 10^0 to 10^22, every one of them exact, so that one multiplication or
@@ -120,7 +93,7 @@ int64_t padded_text_to_long(const char *text) {
   if (digit <= 9 && static_cast<unsigned char>(text[1]) - unsigned{'0'} > 9) return digit;
   uint64_t first = little_endian_word(text);
   int count = leading_digits(first);
-  if (count == 0) return text_to_long_in_full(text);
+  if (count == 0) return text_to_long(text);
   if (count < 8) return static_cast<int64_t>(digits_value(first, count));
   uint64_t second = little_endian_word(text + 8);
   int more = leading_digits(second);
@@ -132,38 +105,10 @@ int64_t padded_text_to_long(const char *text) {
 
 int32_t padded_text_to_int(const char *text) { return low_32_bits(padded_text_to_long(text)); }
 
-double text_to_double(const char *text) {
-  // Fast path: digits with at most one point, 15 digits at most and nothing
-  // after them that could extend the number, as status files write their
-  // figures. The digits and their power of ten are exact doubles, so one
-  // division rounds the value correctly, as strtod does.
-  uint64_t digits = 0;
-  int count = 0, after_point = -1;
-  const char *at = text;
-  for (; count <= 15; at++) {
-    unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
-    if (digit <= 9) {
-      digits = digits * 10 + digit;
-      count++;
-      if (after_point >= 0) after_point++;
-    } else if (*at == '.' && after_point < 0) {
-      after_point = 0;
-    } else {
-      break;
-    }
-  }
-  bool hexadecimal = at == text + 1 && (*at == 'x' || *at == 'X');
-  bool plain = count > 0 && count <= 15 && *at != 'e' && *at != 'E' && *at != '.' &&
-               static_cast<unsigned char>(*at) - unsigned{'0'} > 9 && !hexadecimal &&
-               FLT_EVAL_METHOD == 0;
-  if (plain)
-    return static_cast<double>(digits) / exact_powers_of_ten[after_point > 0 ? after_point : 0];
-  return text_to_double_in_full(text);
-}
-
 double padded_text_to_double(const char *text) {
-  // Fast path: text_to_double's plain form with at most seven digits on
-  // each side of the point, which gives its very digits and division.
+  // Fast path: at most seven digits on each side of the point and nothing
+  // after them that could extend the number. The digits and their power of
+  // ten are exact doubles, so one division rounds as strtod does.
   uint64_t whole_word = little_endian_word(text);
   int whole = leading_digits(whole_word);
   if (whole == 8 || (whole == 1 && (text[1] == 'x' || text[1] == 'X'))) return text_to_double(text);
