@@ -9,16 +9,16 @@
 #include <cstdint>
 #include <cstring>
 
-// The decimal prefix as a 64-bit value, saturated at the 64-bit limits as
-// strtoll saturates it, errno included.
+// The decimal prefix as a 64-bit value, saturated at the 64-bit limits (as
+// strtoll reads it: the program stays in the C locale).
 int64_t text_to_long(const char *text);
 
 // The low 32 bits of text_to_long, read as a signed value: what atoi gives
 // on the platforms sentrel runs on.
 int32_t text_to_int(const char *text);
 
-// The floating-point prefix as strtod reads it: white space, signs,
-// exponents, hexadecimal, NaN and infinities.
+// The floating-point prefix as strtod reads it: exponents, hexadecimal, NaN
+// and infinities included.
 double text_to_double(const char *text);
 
 // The same for text that can be read eight bytes past any of its bytes up
@@ -52,15 +52,9 @@ inline int32_t low_32_bits(int64_t value) {
 // wraps (to a negative number) instead of overflowing.
 int32_t array_byte_size(int64_t count, size_t element_size);
 
-// Powers of ten to scale digits by: each an exact integer, and as doubles
-// 10^0 to 10^22, every one of them exact, so that one multiplication or
-// division by them rounds as strtod does.
-inline constexpr uint64_t integer_powers_of_ten[] = {1,     10,     100,     1000,
-                                                     10000, 100000, 1000000, 10000000};
-inline constexpr double exact_powers_of_ten[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
-};
+// Powers of ten to scale up to seven digits by, each exact as a double too.
+inline constexpr uint64_t powers_of_ten[] = {1,     10,     100,     1000,
+                                             10000, 100000, 1000000, 10000000};
 
 // How many of the bytes of `word`, from the first (the lowest), are decimal
 // digits before one that is not. A byte is a digit when it differs from '0'
@@ -99,7 +93,7 @@ int64_t padded_text_to_long(const char *text) {
   int more = leading_digits(second);
   if (more == 8) return text_to_long(text);
   uint64_t value = digits_value(first, 8);
-  if (more > 0) value = value * integer_powers_of_ten[more] + digits_value(second, more);
+  if (more > 0) value = value * powers_of_ten[more] + digits_value(second, more);
   return static_cast<int64_t>(value);
 }
 
@@ -120,14 +114,14 @@ double padded_text_to_double(const char *text) {
     fraction = leading_digits(fraction_word);
     if (fraction == 8) return text_to_double(text);
     if (fraction > 0)
-      digits = digits * integer_powers_of_ten[fraction] + digits_value(fraction_word, fraction);
+      digits = digits * powers_of_ten[fraction] + digits_value(fraction_word, fraction);
     after += 1 + fraction;
   }
   bool plain = whole + fraction > 0 && *after != 'e' && *after != 'E' && *after != '.' &&
                FLT_EVAL_METHOD == 0;
   if (!plain) return text_to_double(text);
   return fraction == 0 ? static_cast<double>(digits)
-                       : static_cast<double>(digits) / exact_powers_of_ten[fraction];
+                       : static_cast<double>(digits) / static_cast<double>(powers_of_ten[fraction]);
 }
 
 #endif
