@@ -2,7 +2,6 @@
 // of merely reading the same file, the memory the watcher holds, and what
 // the tools an operator would run instead take for the same work. Prints
 // Markdown tables; reports go to /dev/null, as to a terminal nobody reads.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -74,8 +73,7 @@ enum : int32_t {
 };
 const struct {
   const char *name;
-  file_role previous;  // no_file: a first poll
-  file_role current;
+  file_role previous, current;  // previous no_file: a first poll
 } poll_kinds[poll_kind_count] = {
     {"first poll", no_file, base_file},
     {"first poll, fresh process", no_file, base_file},
@@ -94,15 +92,19 @@ struct row {
   double peak_rss_mib = -1;           // -1: not measured
 };
 
+// `text` as one word of a shell command line.
+std::string quoted(const std::string &text) {
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 // The run's directory, removed with all it holds however the run ends.
 std::string work_directory;
 
 void remove_work_directory() {
-  DIR *dir = opendir(work_directory.c_str());
-  while (dirent *entry = dir ? readdir(dir) : nullptr)
-    if (entry->d_name[0] != '.') unlink((work_directory + "/" + entry->d_name).c_str());
-  if (dir) closedir(dir);
-  rmdir(work_directory.c_str());
+  if (system(("rm -rf " + quoted(work_directory)).c_str()) != 0)
+    fprintf(stderr, "sentrel_poll_bench: cannot remove %s\n", work_directory.c_str());
 }
 
 void require(bool ok, const char *what, const std::string &detail) {
@@ -242,13 +244,6 @@ int launch_child(char **argv) {
   return fflush(stdout) == 0 ? 0 : 1;
 }
 
-// `text` as one word of a shell command line.
-std::string quoted(const std::string &text) {
-  std::string word = "'";
-  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return word + "'";
-}
-
 // The seconds of `command`, a shell command line that must exit with 0, run
 // through the launcher (`self`) with its output into `out_path`; its peak
 // memory is added to `peak_rss_mib`.
@@ -266,12 +261,10 @@ double run_process(const char *self, const std::string &command, const std::stri
 
 double run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
                  const std::string &out_path, double *peak_rss_mib) {
-  std::string command = quoted(self) + " " + polls_flag;
-  for (const std::string &argument :
-       {std::to_string(kind), std::to_string(polls), std::to_string(files.format),
-        std::to_string(files.services), files.path[base_file], files.path[next_file],
-        files.path[shuffled_file]})
-    command += " " + quoted(argument);
+  std::string command = quoted(self) + " " + polls_flag + " " + std::to_string(kind) + " " +
+                        std::to_string(polls) + " " + std::to_string(files.format) + " " +
+                        std::to_string(files.services);
+  for (const std::string &path : files.path) command += " " + quoted(path);
   return run_process(self, command, out_path, peak_rss_mib);
 }
 
@@ -294,8 +287,8 @@ void time_peers(const char *self, const bench_options &o, const site_files &file
   for (int32_t round = 0; round < o.peer_runs; round++)
     for (size_t i = 0; i < o.peers.size(); i++) {
       row *r = &(*peers)[first + i];
-      r->seconds.push_back(
-          run_process(self, o.peers[i].command + " " + quoted(files.path[base_file]), listed, &r->peak_rss_mib));
+      std::string command = o.peers[i].command + " " + quoted(files.path[base_file]);
+      r->seconds.push_back(run_process(self, command, listed, &r->peak_rss_mib));
       if (round > 0) continue;
       std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(files.reports);
       require(found == wanted, "a peer lists other problems than sentrel's first poll",
@@ -330,15 +323,11 @@ std::vector<site_files> write_files(const bench_options &o) {
 // untimed poll of the kind comes first, so that the timed one follows the
 // polls a watcher would have made before it; a fresh process follows none.
 void time_one_poll(const char *self, poller *p, row *r) {
-  const std::string &polled = r->files->path[poll_kinds[r->kind].current];
-  if (r->kind == fresh_first_poll) {
-    r->floor_seconds.push_back(time_read_floor(polled));
-    r->seconds.push_back(run_polls(self, *r->files, r->kind, 1, r->files->reports, &r->peak_rss_mib));
-    return;
-  }
-  time_poll(p, *r->files, r->kind);
-  r->floor_seconds.push_back(time_read_floor(polled));
-  r->seconds.push_back(time_poll(p, *r->files, r->kind));
+  bool fresh = r->kind == fresh_first_poll;
+  if (!fresh) time_poll(p, *r->files, r->kind);
+  r->floor_seconds.push_back(time_read_floor(r->files->path[poll_kinds[r->kind].current]));
+  r->seconds.push_back(fresh ? run_polls(self, *r->files, r->kind, 1, r->files->reports, &r->peak_rss_mib)
+                             : time_poll(p, *r->files, r->kind));
 }
 
 // Fills in `rows`, a row per file set and kind in that order. First polls
@@ -455,12 +444,9 @@ int main(int argc, char **argv) {
   atexit(remove_work_directory);
   // The tables keep standard output; descriptor 1, where the watcher
   // writes its reports, goes to /dev/null.
-  fflush(stdout);
   FILE *out = fdopen(dup(STDOUT_FILENO), "w");
-  int null = open("/dev/null", O_WRONLY);
-  require(out != nullptr && null >= 0 && dup2(null, STDOUT_FILENO) >= 0, "cannot redirect output",
+  require(out != nullptr && freopen("/dev/null", "w", stdout) != nullptr, "cannot redirect output",
           strerror(errno));
-  close(null);
 
   const std::vector<site_files> all = write_files(o);
   std::vector<row> rows, peers;

@@ -25,7 +25,6 @@ struct site_shape {
   bool shuffled = false;           // the blocks (or lines) after the file's head in random order
 };
 
-
 // splitmix64's state: unlike the standard distributions, its output is
 // fixed by its definition.
 using prng = uint64_t;
@@ -240,8 +239,7 @@ const char *const teams[] = {"web team", "dba team", "network", "platform", "mai
 // Object `i` of the site: a host, or service `service` of host `host`.
 struct object_identity {
   bool is_host;
-  int32_t host;
-  int32_t service;
+  int32_t host, service;
 };
 
 object_identity identify(const site &s, int32_t i) {
