@@ -51,7 +51,7 @@ struct bench_options {
 };
 
 const struct {
-  const char *title, *extension, *statusgen_option;
+  const char *title, *extension, *statusgen_option;  // the generator's option for the format
 } formats[] = {{"status.dat", ".dat", ""}, {"status.log", ".log", " -x"}};
 constexpr int32_t format_count = 2, dat_format = 0;
 
@@ -132,9 +132,9 @@ bench_options parse_options(int argc, char **argv) {
       case 'd': o.chart_data = optarg; break;
       case 't': o.directory = optarg; break;
       case 'p': {
-        const char *equals = strchr(optarg, '=');
+        char *equals = strchr(optarg, '=');
         bad |= equals == nullptr || equals == optarg || equals[1] == '\0';
-        if (!bad) o.peers.push_back({std::string(optarg, static_cast<size_t>(equals - optarg)), equals + 1});
+        if (!bad) o.peers.push_back({std::string(optarg, equals), equals + 1});
         break;
       }
       case 'q': o.peer_runs = atoi(optarg); break;
@@ -308,11 +308,13 @@ std::vector<site_files> write_files(const bench_options &o) {
       std::string name = work_directory + "/status-" + std::to_string(services);
       all.push_back({format, services, {}, {}, name + formats[format].extension + ".reports"});
       for (int32_t role = base_file; role < no_file; role++) {
-        std::string &path = all.back().path[role] = name + suffixes[role] + formats[format].extension;
+        std::string &path = all.back().path[role];
+        path = name + suffixes[role] + formats[format].extension;
         std::string command = quoted(SENTREL_STATUSGEN) + formats[format].statusgen_option + " -n " +
                               std::to_string(services / 10) + role_options[role] + " >" + quoted(path);
         struct stat written;
-        require(system(command.c_str()) == 0 && stat(path.c_str(), &written) == 0, "cannot write", path);
+        require(system(command.c_str()) == 0 && stat(path.c_str(), &written) == 0, "cannot write",
+                path);
         all.back().bytes[role] = written.st_size;
       }
     }
@@ -323,11 +325,12 @@ std::vector<site_files> write_files(const bench_options &o) {
 // untimed poll of the kind comes first, so that the timed one follows the
 // polls a watcher would have made before it; a fresh process follows none.
 void time_one_poll(const char *self, poller *p, row *r) {
+  const site_files &files = *r->files;
   bool fresh = r->kind == fresh_first_poll;
-  if (!fresh) time_poll(p, *r->files, r->kind);
-  r->floor_seconds.push_back(time_read_floor(r->files->path[poll_kinds[r->kind].current]));
-  r->seconds.push_back(fresh ? run_polls(self, *r->files, r->kind, 1, r->files->reports, &r->peak_rss_mib)
-                             : time_poll(p, *r->files, r->kind));
+  if (!fresh) time_poll(p, files, r->kind);
+  r->floor_seconds.push_back(time_read_floor(files.path[poll_kinds[r->kind].current]));
+  r->seconds.push_back(fresh ? run_polls(self, files, r->kind, 1, files.reports, &r->peak_rss_mib)
+                             : time_poll(p, files, r->kind));
 }
 
 // Fills in `rows`, a row per file set and kind in that order. First polls
