@@ -3,8 +3,6 @@
 # poll does, one line each in sentrel's one-line form, reading the file with
 # Nagios::StatusLog (Debian's libnagios-object-perl): what a Perl operator
 # would run instead of sentrel.
-#
-# usage: list_problems.pl status.dat
 use strict;
 use warnings;
 use Nagios::StatusLog;

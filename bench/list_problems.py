@@ -21,10 +21,9 @@ def read_status_dat(path):
             if line == "\t}":
                 blocks.get(kind, []).append(block)
                 kind, block = None, None
-            elif line.startswith("\t"):
-                if block is not None:
-                    key, _, value = line[1:].partition("=")
-                    block[key] = value
+            elif line.startswith("\t") and block is not None:
+                key, _, value = line[1:].partition("=")
+                block[key] = value
             elif line.endswith(" {"):
                 kind, block = line[:-2], {}
     return blocks["hoststatus"], blocks["servicestatus"]
@@ -55,13 +54,10 @@ def report_line(entry):
     state = int(entry["current_state"])
     if "service_description" not in entry and state == 1:
         state = 2  # a host DOWN is labelled as one UNREACHABLE: CRIT
-    return "%s %s %s %s, %s\n" % (
-        time.strftime("%Y/%m/%d %H:%M", time.localtime(int(entry["last_state_change"]))),
-        (" OK ", "WARN", "CRIT", " ?? ")[state],
-        entry["host_name"],
-        entry.get("service_description", ""),
-        entry.get("plugin_output", ""),
-    )
+    changed = time.strftime("%Y/%m/%d %H:%M", time.localtime(int(entry["last_state_change"])))
+    return "%s %s %s %s, %s\n" % (changed, (" OK ", "WARN", "CRIT", " ?? ")[state],
+                                  entry["host_name"], entry.get("service_description", ""),
+                                  entry.get("plugin_output", ""))
 
 
 def main(arguments):

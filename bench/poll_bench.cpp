@@ -2,10 +2,9 @@
 // of merely reading the same file, the memory the watcher holds, and what
 // the tools an operator would run instead take for the same work. Prints
 // Markdown tables; reports go to /dev/null, as to a terminal nobody reads.
-#include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,14 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include "status_generator.h"
 #include "watcher/polling_loop.h"
-
-extern char **environ;
 
 namespace {
 
@@ -35,20 +31,19 @@ const char usage[] =
     "  -c  fraction of hosts and services that change state in the next poll (0.02)\n"
     "  -d  also write the medians for the chart to this file\n"
     "  -t  directory for the generated files ($TMPDIR or /tmp)\n"
-    "  -p  a peer: a command that lists the problems of the status.dat named after it as\n"
-    "      sentrel's first poll does, in its one-line form (repeat for more peers)\n"
+    "  -p  a peer: a shell command that lists the problems of the status.dat named after it\n"
+    "      as sentrel's first poll does, in its one-line form (repeat for more peers)\n"
     "  -q  runs of each peer at each size (3)\n";
 
 struct peer {
-  std::string label;
-  std::vector<std::string> command;  // the status file's path is added last
+  std::string label, command;  // the command is given the status file's path last
 };
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
   int32_t repetitions = 11;
   int32_t rss_repetitions = 3;
-  double change_fraction = 0.02;
+  std::string change_fraction = "0.02";
   const char *chart_data = nullptr;
   std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
   std::vector<peer> peers;
@@ -56,10 +51,8 @@ struct bench_options {
 };
 
 const struct {
-  status_format format;
-  const char *title, *extension;
-} formats[] = {{status_format::status_dat, "status.dat", ".dat"},
-               {status_format::status_log, "status.log", ".log"}};
+  const char *title, *extension, *statusgen_option;  // the generator's option for the format
+} formats[] = {{"status.dat", ".dat", ""}, {"status.log", ".log", " -x"}};
 constexpr int32_t format_count = 2, dat_format = 0;
 
 // The files of one site: as written, its next poll, and shuffled.
@@ -80,8 +73,7 @@ enum : int32_t {
 };
 const struct {
   const char *name;
-  file_role previous;  // no_file: a first poll
-  file_role current;
+  file_role previous, current;  // previous no_file: a first poll
 } poll_kinds[poll_kind_count] = {
     {"first poll", no_file, base_file},
     {"first poll, fresh process", no_file, base_file},
@@ -100,15 +92,19 @@ struct row {
   double peak_rss_mib = -1;           // -1: not measured
 };
 
+// `text` as one word of a shell command line.
+std::string quoted(const std::string &text) {
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
 // The run's directory, removed with all it holds however the run ends.
 std::string work_directory;
 
 void remove_work_directory() {
-  DIR *dir = opendir(work_directory.c_str());
-  while (dirent *entry = dir ? readdir(dir) : nullptr)
-    if (entry->d_name[0] != '.') unlink((work_directory + "/" + entry->d_name).c_str());
-  if (dir) closedir(dir);
-  rmdir(work_directory.c_str());
+  if (system(("rm -rf " + quoted(work_directory)).c_str()) != 0)
+    fprintf(stderr, "sentrel_poll_bench: cannot remove %s\n", work_directory.c_str());
 }
 
 void require(bool ok, const char *what, const std::string &detail) {
@@ -132,17 +128,13 @@ bench_options parse_options(int argc, char **argv) {
         break;
       case 'r': o.repetitions = atoi(optarg); break;
       case 'k': o.rss_repetitions = atoi(optarg); break;
-      case 'c': o.change_fraction = atof(optarg); break;
+      case 'c': o.change_fraction = optarg; break;
       case 'd': o.chart_data = optarg; break;
       case 't': o.directory = optarg; break;
-      case 'p': {  // label=command words, separated by blanks
-        const char *equals = strchr(optarg, '=');
-        bad |= equals == nullptr || equals == optarg;
-        if (bad) break;
-        o.peers.push_back({std::string(optarg, static_cast<size_t>(equals - optarg)), {}});
-        std::istringstream words(equals + 1);
-        for (std::string word; words >> word;) o.peers.back().command.push_back(word);
-        bad |= o.peers.back().command.empty();
+      case 'p': {
+        char *equals = strchr(optarg, '=');
+        bad |= equals == nullptr || equals == optarg || equals[1] == '\0';
+        if (!bad) o.peers.push_back({std::string(optarg, equals), equals + 1});
         break;
       }
       case 'q': o.peer_runs = atoi(optarg); break;
@@ -170,8 +162,7 @@ double time_read_floor(const std::string &path) {
   int fd = open(path.c_str(), O_RDONLY);
   require(fd >= 0, "cannot open", path + ": " + strerror(errno));
   ssize_t got;
-  while ((got = read(fd, block, sizeof block)) > 0) {
-  }
+  while ((got = read(fd, block, sizeof block)) > 0) continue;
   require(got == 0, "cannot read", path + ": " + strerror(errno));
   close(fd);
   return seconds_now() - start;
@@ -180,21 +171,21 @@ double time_read_floor(const std::string &path) {
 // The watcher's state between polls.
 struct poller {
   watch_settings settings;
-  report_layout layout = report_layout::two_lines;
   watch_state state;
   std::string previous_path;  // of the file `previous` was read from; empty when none
 };
 
 // Polls the file of `role`, or with no_file forgets the previous array.
-void poll_file(poller *p, const site_files &files, file_role role) {
+void poll_file(poller *p, const site_files &files, file_role role,
+               report_layout layout = report_layout::two_lines) {
   if (role == no_file) {
     release_stats_array(&p->state.previous);
     p->previous_path.clear();
     return;
   }
   p->settings.status_source = files.path[role].c_str();
-  p->settings.status_dat_format = formats[files.format].format == status_format::status_dat;
-  poll_once(p->settings, p->layout, &p->state);
+  p->settings.status_dat_format = files.format == dat_format;
+  poll_once(p->settings, layout, &p->state);
   // A poll that read nothing would measure nothing.
   require(p->state.previous.count >= files.services, "poll read too few entries", files.path[role]);
   p->previous_path = files.path[role];
@@ -222,28 +213,12 @@ int polls_child(char **argv) {
   site_files files{atoi(argv[4]), atoi(argv[5]), {argv[6], argv[7], argv[8]}, {}, {}};
   int32_t kind = atoi(argv[2]);
   poller p;
-  if (kind != fresh_first_poll) {
+  if (kind == fresh_first_poll)
+    poll_file(&p, files, base_file, report_layout::one_line);
+  else
     for (int32_t i = atoi(argv[3]); i > 0; i--) time_poll(&p, files, kind);
-  } else {
-    p.settings.status_source = argv[6];
-    p.settings.status_dat_format = formats[files.format].format == status_format::status_dat;
-    poll_once(p.settings, report_layout::one_line, &p.state);
-  }
-  int status = p.state.previous.count >= files.services || kind != fresh_first_poll ? 0 : 1;
   release_stats_array(&p.state.previous);
-  return status;
-}
-
-// Starts argv[0], looked up in $PATH, with `actions` done on its descriptors.
-pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actions_t *actions) {
-  std::vector<char *> arguments;
-  for (const std::string &argument : argv) arguments.push_back(const_cast<char *>(argument.c_str()));
-  arguments.push_back(nullptr);
-  pid_t child;
-  int failed = posix_spawnp(&child, arguments[0], actions, nullptr, arguments.data(), environ);
-  require(failed == 0, "cannot start", argv[0] + ": " + strerror(failed));
-  posix_spawn_file_actions_destroy(actions);
-  return child;
+  return 0;
 }
 
 // A small process of this program, given launch_flag, an output path and a
@@ -252,65 +227,51 @@ pid_t start_process(const std::vector<std::string> &argv, posix_spawn_file_actio
 // counts that of the process it was started from, and this one is large.
 const char launch_flag[] = "--launch";
 
-int launch_child(int argc, char **argv) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+int launch_child(char **argv) {
   double start = seconds_now();
-  pid_t child = start_process(std::vector<std::string>(argv + 3, argv + argc), &actions);
+  pid_t child = fork();
+  if (child == 0) {
+    int out = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0 && dup2(out, STDOUT_FILENO) >= 0) execvp(argv[3], argv + 3);
+    perror(argv[3]);
+    _exit(127);
+  }
   int status = 0;
   rusage usage{};
-  require(wait4(child, &status, 0, &usage) == child, "cannot wait for", argv[3]);
-  double seconds = seconds_now() - start;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || status != 0) return 1;
   // ru_maxrss is in KiB on Linux and the BSDs.
-  printf("%.9f %.3f\n", seconds, static_cast<double>(usage.ru_maxrss) / 1024);
+  printf("%.9f %.3f\n", seconds_now() - start, static_cast<double>(usage.ru_maxrss) / 1024);
   return fflush(stdout) == 0 ? 0 : 1;
 }
 
-// Runs `argv` through the launcher (`self`) with its output into `out_path`
-// and adds its seconds and peak memory to `r`; it must exit with 0.
-void run_process(const char *self, std::vector<std::string> argv, const std::string &out_path,
-                 row *r) {
-  argv.insert(argv.begin(), {self, launch_flag, out_path});
-  int channel[2];
-  require(pipe(channel) == 0, "cannot make a pipe", strerror(errno));
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, channel[0]);
-  posix_spawn_file_actions_addclose(&actions, channel[1]);
-  pid_t launcher = start_process(argv, &actions);
-  close(channel[1]);
-  FILE *answer = fdopen(channel[0], "r");
-  double seconds = -1, peak_rss_mib = -1;
-  if (fscanf(answer, "%lf %lf", &seconds, &peak_rss_mib) != 2) seconds = -1;
-  fclose(answer);
-  int status = 0;
-  waitpid(launcher, &status, 0);
-  require(WIFEXITED(status) && WEXITSTATUS(status) == 0 && seconds >= 0, "failed", argv[3]);
-  r->seconds.push_back(seconds);
-  r->peak_rss_mib = std::max(r->peak_rss_mib, peak_rss_mib);
+// The seconds of `command`, a shell command line that must exit with 0, run
+// through the launcher (`self`) with its output into `out_path`; its peak
+// memory is added to `peak_rss_mib`.
+double run_process(const char *self, const std::string &command, const std::string &out_path,
+                   double *peak_rss_mib) {
+  std::string line = quoted(self) + " " + launch_flag + " " + quoted(out_path) + " " + command;
+  FILE *answer = popen(line.c_str(), "r");
+  require(answer != nullptr, "cannot start", command + ": " + strerror(errno));
+  double seconds = -1, peak = -1;
+  bool answered = fscanf(answer, "%lf %lf", &seconds, &peak) == 2;
+  require(pclose(answer) == 0 && answered, "failed", command);
+  *peak_rss_mib = std::max(*peak_rss_mib, peak);
+  return seconds;
 }
 
-void run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
-               const std::string &out_path, row *r) {
-  run_process(self,
-              {self, polls_flag, std::to_string(kind), std::to_string(polls),
-               std::to_string(files.format), std::to_string(files.services), files.path[base_file],
-               files.path[next_file], files.path[shuffled_file]},
-              out_path, r);
+double run_polls(const char *self, const site_files &files, int32_t kind, int32_t polls,
+                 const std::string &out_path, double *peak_rss_mib) {
+  std::string command = quoted(self) + " " + polls_flag + " " + std::to_string(kind) + " " +
+                        std::to_string(polls) + " " + std::to_string(files.format) + " " +
+                        std::to_string(files.services);
+  for (const std::string &path : files.path) command += " " + quoted(path);
+  return run_process(self, command, out_path, peak_rss_mib);
 }
 
 std::vector<std::string> sorted_lines(const std::string &path) {
+  std::ifstream in(path);
   std::vector<std::string> lines;
-  FILE *in = fopen(path.c_str(), "r");
-  char *line = nullptr;
-  size_t size = 0;
-  for (ssize_t got; in && (got = getline(&line, &size, in)) > 0;) 
-    lines.emplace_back(line, static_cast<size_t>(got - (line[got - 1] == '\n')));
-  free(line);
-  if (in) fclose(in);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -325,9 +286,9 @@ void time_peers(const char *self, const bench_options &o, const site_files &file
   std::string listed = files.path[base_file] + ".peer";
   for (int32_t round = 0; round < o.peer_runs; round++)
     for (size_t i = 0; i < o.peers.size(); i++) {
-      std::vector<std::string> argv = o.peers[i].command;
-      argv.push_back(files.path[base_file]);
-      run_process(self, argv, listed, &(*peers)[first + i]);
+      row *r = &(*peers)[first + i];
+      std::string command = o.peers[i].command + " " + quoted(files.path[base_file]);
+      r->seconds.push_back(run_process(self, command, listed, &r->peak_rss_mib));
       if (round > 0) continue;
       std::vector<std::string> found = sorted_lines(listed), wanted = sorted_lines(files.reports);
       require(found == wanted, "a peer lists other problems than sentrel's first poll",
@@ -336,27 +297,25 @@ void time_peers(const char *self, const bench_options &o, const site_files &file
     }
 }
 
-// Writes the files of every format and size before anything is measured.
+// Writes the files of every format and size before anything is measured,
+// with the generator a user runs.
 std::vector<site_files> write_files(const bench_options &o) {
+  const char *const suffixes[] = {"", "-next", "-shuffled"};
+  const std::string role_options[] = {"", " -c " + quoted(o.change_fraction), " -r"};
   std::vector<site_files> all;
   for (int32_t format = 0; format < format_count; format++)
     for (int32_t services : o.sizes) {
-      all.push_back({format, services, {}, {}, {}});
       std::string name = work_directory + "/status-" + std::to_string(services);
-      all.back().reports = name + formats[format].extension + ".reports";
+      all.push_back({format, services, {}, {}, name + formats[format].extension + ".reports"});
       for (int32_t role = base_file; role < no_file; role++) {
-        const char *const suffixes[] = {"", "-next", "-shuffled"};
-        all.back().path[role] = name + suffixes[role] + formats[format].extension;
-        site_shape shape;
-        shape.hosts = services / 10;
-        shape.change_fraction = role == next_file ? o.change_fraction : -1;
-        shape.shuffled = role == shuffled_file;
-        const std::string &path = all.back().path[role];
-        FILE *out = fopen(path.c_str(), "w");
-        require(out != nullptr, "cannot create", path + ": " + strerror(errno));
-        write_status_file(shape, formats[format].format, out);
-        all.back().bytes[role] = ftell(out);
-        require(fclose(out) == 0, "cannot write", path + ": " + strerror(errno));
+        std::string &path = all.back().path[role];
+        path = name + suffixes[role] + formats[format].extension;
+        std::string command = quoted(SENTREL_STATUSGEN) + formats[format].statusgen_option + " -n " +
+                              std::to_string(services / 10) + role_options[role] + " >" + quoted(path);
+        struct stat written;
+        require(system(command.c_str()) == 0 && stat(path.c_str(), &written) == 0, "cannot write",
+                path);
+        all.back().bytes[role] = written.st_size;
       }
     }
   return all;
@@ -366,14 +325,12 @@ std::vector<site_files> write_files(const bench_options &o) {
 // untimed poll of the kind comes first, so that the timed one follows the
 // polls a watcher would have made before it; a fresh process follows none.
 void time_one_poll(const char *self, poller *p, row *r) {
-  const std::string &polled = r->files->path[poll_kinds[r->kind].current];
-  if (r->kind == fresh_first_poll) {
-    r->floor_seconds.push_back(time_read_floor(polled));
-    return run_polls(self, *r->files, fresh_first_poll, 1, r->files->reports, r);
-  }
-  time_poll(p, *r->files, r->kind);
-  r->floor_seconds.push_back(time_read_floor(polled));
-  r->seconds.push_back(time_poll(p, *r->files, r->kind));
+  const site_files &files = *r->files;
+  bool fresh = r->kind == fresh_first_poll;
+  if (!fresh) time_poll(p, files, r->kind);
+  r->floor_seconds.push_back(time_read_floor(files.path[poll_kinds[r->kind].current]));
+  r->seconds.push_back(fresh ? run_polls(self, files, r->kind, 1, files.reports, &r->peak_rss_mib)
+                             : time_poll(p, files, r->kind));
 }
 
 // Fills in `rows`, a row per file set and kind in that order. First polls
@@ -482,7 +439,7 @@ void write_chart_data(FILE *out, const bench_options &o, const std::vector<row> 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc >= 4 && strcmp(argv[1], launch_flag) == 0) return launch_child(argc, argv);
+  if (argc >= 4 && strcmp(argv[1], launch_flag) == 0) return launch_child(argv);
   if (argc == 9 && strcmp(argv[1], polls_flag) == 0) return polls_child(argv);
   bench_options o = parse_options(argc, argv);
   work_directory = o.directory + "/sentrel-bench-XXXXXX";
@@ -490,12 +447,9 @@ int main(int argc, char **argv) {
   atexit(remove_work_directory);
   // The tables keep standard output; descriptor 1, where the watcher
   // writes its reports, goes to /dev/null.
-  fflush(stdout);
   FILE *out = fdopen(dup(STDOUT_FILENO), "w");
-  int null = open("/dev/null", O_WRONLY);
-  require(out != nullptr && null >= 0 && dup2(null, STDOUT_FILENO) >= 0, "cannot redirect output",
+  require(out != nullptr && freopen("/dev/null", "w", stdout) != nullptr, "cannot redirect output",
           strerror(errno));
-  close(null);
 
   const std::vector<site_files> all = write_files(o);
   std::vector<row> rows, peers;
@@ -503,9 +457,8 @@ int main(int argc, char **argv) {
     for (int32_t kind = 0; kind < poll_kind_count; kind++) {
       rows.push_back({&files, kind, "", {}, {}});
       // A fresh process's peak is that of its own timed runs.
-      row peak{};
-      if (kind != fresh_first_poll) run_polls(argv[0], files, kind, o.rss_repetitions, "/dev/null", &peak);
-      rows.back().peak_rss_mib = peak.peak_rss_mib;
+      if (kind != fresh_first_poll)
+        run_polls(argv[0], files, kind, o.rss_repetitions, "/dev/null", &rows.back().peak_rss_mib);
     }
   time_polls(argv[0], o, &rows);
   for (const site_files &files : all)

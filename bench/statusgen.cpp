@@ -1,14 +1,29 @@
-// The generator's site: its hosts and services and how they change from
-// poll to poll; then how they look on disk, in status.dat as Nagios 4.4
-// writes it, every key included, and in status.log as Nagios 1.x wrote it.
-#include "status_generator.h"
+// sentrel-statusgen: writes a generated Nagios status file to standard
+// output, to try sentrel on a site of any size. The site's hosts and
+// services, some in trouble, acknowledged, in downtime or commented, change
+// from poll to poll; they are written in status.dat as Nagios 4.4 writes it,
+// every key included, or in status.log as Nagios 1.x wrote it. A seed gives
+// the same bytes on every platform.
+#include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace {
+
+struct site_shape {
+  int32_t hosts = 1000;
+  int32_t services_per_host = 10;
+  uint64_t seed = 1;
+  double problem_fraction = 0.05;  // services not OK
+  double change_fraction = -1;     // at least 0: the site one poll later, this much of it changed
+  bool shuffled = false;           // the blocks (or lines) after the file's head in random order
+};
 
 // splitmix64's state: unlike the standard distributions, its output is
 // fixed by its definition.
@@ -224,8 +239,7 @@ const char *const teams[] = {"web team", "dba team", "network", "platform", "mai
 // Object `i` of the site: a host, or service `service` of host `host`.
 struct object_identity {
   bool is_host;
-  int32_t host;
-  int32_t service;
+  int32_t host, service;
 };
 
 object_identity identify(const site &s, int32_t i) {
@@ -345,42 +359,21 @@ struct status_dat_site {
 
 // The keys that hosts and services share, in runs that stand in the same
 // order in both blocks.
-void schedule_keys(std::string *b) {
-  keys(b, {{"check_period", "24x7"}, {"notification_period", "24x7"}, {"importance", 0},
-           {"check_interval", "5.000000"}, {"retry_interval", "1.000000"}, {"event_handler", ""}});
-}
-
 void check_keys(std::string *b, const object_state &o, const check_figures &f) {
-  keys(b, {{"has_been_checked", !o.pending}, {"should_be_scheduled", !o.pending},
+  keys(b, {{"check_period", "24x7"}, {"notification_period", "24x7"}, {"importance", 0},
+           {"check_interval", "5.000000"}, {"retry_interval", "1.000000"}, {"event_handler", ""},
+           {"has_been_checked", !o.pending}, {"should_be_scheduled", !o.pending},
            {"check_execution_time", fixed(f.execution_time, 3)},
-           {"check_latency", fixed(f.latency, 3)}, {"check_type", o.pending}});
-  keys(b, {{"current_state", o.state}, {"last_hard_state", o.hard ? o.state : 0},
+           {"check_latency", fixed(f.latency, 3)}, {"check_type", o.pending},
+           {"current_state", o.state}, {"last_hard_state", o.hard ? o.state : 0},
            {"last_event_id", f.event_id}, {"current_event_id", f.event_id + 1},
            {"current_problem_id", o.state != 0 ? f.event_id / 2 + 1 : 0},
            {"last_problem_id", f.event_id / 2}});
 }
 
-void notification_number_keys(std::string *b, const object_state &o, const check_figures &f) {
-  bool notified = o.hard && o.state != 0;
-  keys(b, {{"current_notification_number", notified},
-           {"current_notification_id", notified ? f.event_id : 0}});
-}
-
-void notification_time_keys(std::string *b, const object_state &o) {
-  bool notified = o.hard && o.state != 0;
-  keys(b, {{"last_notification", notified ? o.last_hard_state_change : 0},
-           {"next_notification", notified ? o.last_hard_state_change + 3600 : 0},
-           {"no_more_notifications", 0}});
-}
-
-void acknowledgement_keys(std::string *b, const object_state &o, const check_figures &f) {
-  keys(b, {{"problem_has_been_acknowledged", o.acknowledged},
-           {"acknowledgement_type", o.acknowledged ? (f.sticky_acknowledgement ? 2 : 1) : 0}});
-}
-
 void closing_keys(std::string *b, const site &s, const object_state &o, const check_figures &f) {
-  keys(b, {{"process_performance_data", 1}, {"obsess", 1}, {"last_update", s.now},
-           {"is_flapping", 0},
+  keys(b, {{"flap_detection_enabled", 1}, {"process_performance_data", 1}, {"obsess", 1},
+           {"last_update", s.now}, {"is_flapping", 0},
            {"percent_state_change", fixed(o.state != 0 ? f.percent_state_change : 0.0, 2)},
            {"scheduled_downtime_depth", o.in_downtime}});
 }
@@ -388,28 +381,29 @@ void closing_keys(std::string *b, const site &s, const object_state &o, const ch
 void host_block(std::string *b, const site &s, int32_t host) {
   const object_state &o = s.objects[static_cast<size_t>(host)];
   check_figures f = figures_of(s, host);
+  bool notified = o.hard && o.state != 0;
   *b += "hoststatus {\n";
   keys(b, {{"host_name", host_name(host)}, {"modified_attributes", 0},
            {"check_command", "check-host-alive"}});
-  schedule_keys(b);
   check_keys(b, o, f);
   const char *performance = "rta=0.100000ms;3000.000000;5000.000000;0.000000 pl=0%;80;100;0";
   keys(b, {{"plugin_output", host_output(o)}, {"long_plugin_output", ""},
-           {"performance_data", o.state == host_up ? performance : ""}});
-  keys(b, {{"last_check", f.last_check}, {"next_check", f.last_check + 300}, {"check_options", 0},
+           {"performance_data", o.state == host_up ? performance : ""},
+           {"last_check", f.last_check}, {"next_check", f.last_check + 300}, {"check_options", 0},
            {"current_attempt", o.attempt}, {"max_attempts", host_max_attempts},
-           {"state_type", o.hard}});
-  keys(b, {{"last_state_change", o.last_state_change},
+           {"state_type", o.hard}, {"last_state_change", o.last_state_change},
            {"last_hard_state_change", o.last_hard_state_change},
            {"last_time_up", o.state == host_up ? f.last_check : o.last_state_change - 60},
            {"last_time_down", o.state == host_down ? f.last_check : 0},
-           {"last_time_unreachable", 0}});
-  notification_time_keys(b, o);
-  notification_number_keys(b, o, f);
-  keys(b, {{"notifications_enabled", f.notifications_enabled}});
-  acknowledgement_keys(b, o, f);
-  keys(b, {{"active_checks_enabled", 1}, {"passive_checks_enabled", 1},
-           {"event_handler_enabled", 1}, {"flap_detection_enabled", 1}});
+           {"last_time_unreachable", 0},
+           {"last_notification", notified ? o.last_hard_state_change : 0},
+           {"next_notification", notified ? o.last_hard_state_change + 3600 : 0},
+           {"no_more_notifications", 0}, {"current_notification_number", notified},
+           {"current_notification_id", notified ? f.event_id : 0},
+           {"notifications_enabled", f.notifications_enabled},
+           {"problem_has_been_acknowledged", o.acknowledged},
+           {"acknowledgement_type", o.acknowledged ? (f.sticky_acknowledgement ? 2 : 1) : 0},
+           {"active_checks_enabled", 1}, {"passive_checks_enabled", 1}, {"event_handler_enabled", 1}});
   closing_keys(b, s, o, f);
   char rack[32];
   snprintf(rack, sizeof rack, "0;R%02d-U%02d", host / 40 % 100, host % 40 + 1);
@@ -424,29 +418,30 @@ void service_block(std::string *b, const site &s, int32_t i) {
   const service_check &check = check_of(id.service);
   check_figures f = figures_of(s, i);
   int64_t checked = o.pending ? 0 : f.last_check;
+  bool notified = o.hard && o.state != 0;
   *b += "servicestatus {\n";
   keys(b, {{"host_name", host_name(id.host)},
            {"service_description", service_description(id.service)},
            {"modified_attributes", o.pending ? 2 : 0}, {"check_command", check.command}});
-  schedule_keys(b);
   check_keys(b, o, f);
   keys(b, {{"current_attempt", o.attempt}, {"max_attempts", service_max_attempts},
            {"state_type", o.hard}, {"last_state_change", o.last_state_change},
-           {"last_hard_state_change", o.last_hard_state_change}});
-  keys(b, {{"last_time_ok", o.state == service_ok ? checked : o.last_state_change - 60},
+           {"last_hard_state_change", o.last_hard_state_change},
+           {"last_time_ok", o.state == service_ok ? checked : o.last_state_change - 60},
            {"last_time_warning", o.state == service_warning ? checked : 0},
            {"last_time_unknown", o.state == service_unknown ? checked : 0},
-           {"last_time_critical", o.state == service_critical ? checked : 0}});
-  keys(b, {{"plugin_output", service_output(o, id.service)}, {"long_plugin_output", ""},
+           {"last_time_critical", o.state == service_critical ? checked : 0},
+           {"plugin_output", service_output(o, id.service)}, {"long_plugin_output", ""},
            {"performance_data", o.pending ? "" : check.performance_data}, {"last_check", checked},
-           {"next_check", o.pending ? 0 : f.last_check + 300}, {"check_options", 0}});
-  notification_number_keys(b, o, f);
-  notification_time_keys(b, o);
-  keys(b, {{"notifications_enabled", f.notifications_enabled},
+           {"next_check", o.pending ? 0 : f.last_check + 300}, {"check_options", 0},
+           {"current_notification_number", notified},
+           {"current_notification_id", notified ? f.event_id : 0},
+           {"last_notification", notified ? o.last_hard_state_change : 0},
+           {"next_notification", notified ? o.last_hard_state_change + 3600 : 0},
+           {"no_more_notifications", 0}, {"notifications_enabled", f.notifications_enabled},
            {"active_checks_enabled", !o.pending}, {"passive_checks_enabled", 1},
-           {"event_handler_enabled", 1}});
-  acknowledgement_keys(b, o, f);
-  keys(b, {{"flap_detection_enabled", 1}});
+           {"event_handler_enabled", 1}, {"problem_has_been_acknowledged", o.acknowledged},
+           {"acknowledgement_type", o.acknowledged ? (f.sticky_acknowledgement ? 2 : 1) : 0}});
   closing_keys(b, s, o, f);
   if (id.service % 4 == 0) keys(b, {{"_OWNER", std::string("0;") + teams[id.host % 5]}});
   *b += "\t}\n\n";
@@ -638,12 +633,41 @@ void write_status_log(const site &s, uint64_t shuffle_seed, FILE *out) {
 
 }  // namespace
 
-void write_status_file(const site_shape &shape, status_format format, FILE *out) {
+int main(int argc, char **argv) {
+  site_shape shape;
+  bool status_log = false, bad_option = false;
+  for (int option; (option = getopt(argc, argv, "xrn:m:s:p:c:")) != -1;) {
+    switch (option) {
+      case 'x': status_log = true; break;
+      case 'r': shape.shuffled = true; break;
+      case 'n': shape.hosts = atoi(optarg); break;
+      case 'm': shape.services_per_host = atoi(optarg); break;
+      case 's': shape.seed = strtoull(optarg, nullptr, 10); break;
+      case 'p': shape.problem_fraction = atof(optarg); break;
+      case 'c': shape.change_fraction = atof(optarg); break;
+      default: bad_option = true;
+    }
+  }
+  int64_t objects = int64_t{shape.hosts} * (int64_t{shape.services_per_host} + 1);
+  if (bad_option || optind != argc || shape.hosts < 0 || shape.services_per_host < 0 ||
+      objects > INT32_MAX / 2) {
+    fputs("usage: sentrel-statusgen [-x] [-r] [-n hosts] [-m services] [-s seed] [-p fraction] [-c fraction]\n"
+          "  -x  write status.log (Nagios 1.x) instead of status.dat (Nagios 4)\n"
+          "  -n  number of hosts (1000)\n"
+          "  -m  services of each host (10)\n"
+          "  -s  seed (1): the same seed writes the same file\n"
+          "  -p  fraction of services with a problem (0.05)\n"
+          "  -c  write the site's next poll, with this fraction of hosts and services changed\n"
+          "  -r  shuffle the blocks (or lines)\n",
+          stderr);
+    return 2;
+  }
   site s = make_site(shape);
   if (shape.change_fraction >= 0) s = next_poll(s, shape.change_fraction, shape.seed + 1);
   uint64_t shuffle_seed = shape.shuffled ? shape.seed + 2 : 0;  // 0: Nagios' own order
-  if (format == status_format::status_dat)
-    write_status_dat(s, shuffle_seed, out);
+  if (status_log)
+    write_status_log(s, shuffle_seed, stdout);
   else
-    write_status_log(s, shuffle_seed, out);
+    write_status_dat(s, shuffle_seed, stdout);
+  return fflush(stdout) == 0 ? 0 : 1;
 }
