@@ -1,17 +1,12 @@
 #!/usr/bin/env perl
-# Lists the current HARD problems in a Nagios status.dat, as sentrel's first
+# Lists the current HARD problems in a Nagios status.dat as sentrel's first
 # poll does, one line each in sentrel's one-line form, reading the file with
 # Nagios::StatusLog (Debian's libnagios-object-perl): what a Perl operator
-# would run instead of sentrel. bench/run-performance times it against
-# sentrel.
-#
-# usage: list_problems.pl status.dat
+# would run instead of sentrel.
 use strict;
 use warnings;
 use Nagios::StatusLog;
 use POSIX qw(strftime);
-
-my @labels = (' OK ', 'WARN', 'CRIT', ' ?? ');
 
 @ARGV == 1 or die "usage: list_problems.pl status.dat\n";
 my $log = Nagios::StatusLog->new(Filename => $ARGV[0], Version => 3.0);
@@ -19,25 +14,13 @@ my $log = Nagios::StatusLog->new(Filename => $ARGV[0], Version => 3.0);
 # The first-poll rule: a HARD problem that someone should look at.
 sub is_problem {
     my ($entry, $down_hosts) = @_;
-    return 0 if $entry->{state_type} != 1;
-    return 0 if defined $entry->{service_description} && $down_hosts->{$entry->{host_name}};
-    return 0 if $entry->{active_checks_enabled} == 0 && $entry->{passive_checks_enabled} == 0;
-    return 0 if $entry->{scheduled_downtime_depth} != 0;
-    return 0 if $entry->{notifications_enabled} == 0;
-    return 0 if $entry->{problem_has_been_acknowledged} == 1;
-    my $state = $entry->{current_state};
-    return $state >= 1 && $state <= 3;
-}
-
-sub report_line {
-    my ($entry) = @_;
-    my $state = $entry->{current_state};
-    # A host DOWN is labelled as one UNREACHABLE: CRIT.
-    $state = 2 if !defined $entry->{service_description} && $state == 1;
-    return sprintf "%s %s %s %s, %s\n",
-        strftime('%Y/%m/%d %H:%M', localtime $entry->{last_state_change}),
-        $labels[$state], $entry->{host_name},
-        $entry->{service_description} // '', $entry->{plugin_output} // '';
+    return $entry->{state_type} == 1
+        && !(defined $entry->{service_description} && $down_hosts->{$entry->{host_name}})
+        && ($entry->{active_checks_enabled} != 0 || $entry->{passive_checks_enabled} != 0)
+        && $entry->{scheduled_downtime_depth} == 0
+        && $entry->{notifications_enabled} != 0
+        && $entry->{problem_has_been_acknowledged} != 1
+        && $entry->{current_state} >= 1 && $entry->{current_state} <= 3;
 }
 
 my @hosts = map { $log->host($_) } $log->list_hosts;
@@ -47,6 +30,11 @@ for my $host ($log->list_hosts) {
 }
 # A host that is down or unreachable hides the problems of its services.
 my %down_hosts = map { $_->{host_name} => 1 } grep { $_->{current_state} =~ /^[12]$/ } @hosts;
-for my $entry (@hosts, @services) {
-    print report_line($entry) if is_problem($entry, \%down_hosts);
+for my $entry (grep { is_problem($_, \%down_hosts) } @hosts, @services) {
+    my $state = $entry->{current_state};
+    # A host DOWN is labelled as one UNREACHABLE: CRIT.
+    $state = 2 if !defined $entry->{service_description} && $state == 1;
+    printf "%s %s %s %s, %s\n", strftime('%Y/%m/%d %H:%M', localtime $entry->{last_state_change}),
+        (' OK ', 'WARN', 'CRIT', ' ?? ')[$state], $entry->{host_name},
+        $entry->{service_description} // '', $entry->{plugin_output} // '';
 }

@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""Lists the current HARD problems in a Nagios status.dat, as sentrel's
-first poll does, one line each in sentrel's one-line form.
-
-It is what an operator would write instead of running sentrel: the standard
-library alone, the file read into one dict per host and service. With
---pynag the file is read by pynag's StatusDat (Debian's python3-pynag)
-instead. bench/run-performance times both against sentrel.
+"""Lists the current HARD problems in a Nagios status.dat as sentrel's first
+poll does, one line each in sentrel's one-line form: what an operator would
+write instead, with the standard library alone, or with --pynag reading the
+file with pynag's StatusDat (Debian's python3-pynag).
 
 usage: list_problems.py [--pynag] status.dat
 """
@@ -13,29 +10,23 @@ usage: list_problems.py [--pynag] status.dat
 import sys
 import time
 
-LABELS = (" OK ", "WARN", "CRIT", " ?? ")
-
 
 def read_status_dat(path):
     """The host and service blocks, each a dict of its keys, in file order."""
-    hosts, services = [], []
+    blocks = {"hoststatus": [], "servicestatus": []}
     kind, block = None, None
     with open(path, encoding="utf-8", errors="surrogateescape") as status:
         for line in status:
             line = line.rstrip("\n")
             if line == "\t}":
-                if kind == "hoststatus":
-                    hosts.append(block)
-                elif kind == "servicestatus":
-                    services.append(block)
+                blocks.get(kind, []).append(block)
                 kind, block = None, None
-            elif line.startswith("\t"):
-                if block is not None:
-                    key, _, value = line[1:].partition("=")
-                    block[key] = value
+            elif line.startswith("\t") and block is not None:
+                key, _, value = line[1:].partition("=")
+                block[key] = value
             elif line.endswith(" {"):
                 kind, block = line[:-2], {}
-    return hosts, services
+    return blocks["hoststatus"], blocks["servicestatus"]
 
 
 def read_with_pynag(path):
@@ -48,33 +39,25 @@ def read_with_pynag(path):
 
 def is_problem(entry, down_hosts):
     """The first-poll rule: a HARD problem that someone should look at."""
-    if entry.get("state_type") != "1":
-        return False
-    if "service_description" in entry and entry.get("host_name") in down_hosts:
-        return False
-    if int(entry["active_checks_enabled"]) == 0 and int(entry["passive_checks_enabled"]) == 0:
-        return False
-    if float(entry["scheduled_downtime_depth"]) != 0:
-        return False
-    if int(entry["notifications_enabled"]) == 0:
-        return False
-    if int(entry["problem_has_been_acknowledged"]) == 1:
-        return False
-    return entry["current_state"] in ("1", "2", "3")
+    return (
+        entry.get("state_type") == "1"
+        and not ("service_description" in entry and entry.get("host_name") in down_hosts)
+        and (int(entry["active_checks_enabled"]) != 0 or int(entry["passive_checks_enabled"]) != 0)
+        and float(entry["scheduled_downtime_depth"]) == 0
+        and int(entry["notifications_enabled"]) != 0
+        and int(entry["problem_has_been_acknowledged"]) != 1
+        and entry["current_state"] in ("1", "2", "3")
+    )
 
 
 def report_line(entry):
-    changed = time.localtime(int(entry["last_state_change"]))
     state = int(entry["current_state"])
     if "service_description" not in entry and state == 1:
         state = 2  # a host DOWN is labelled as one UNREACHABLE: CRIT
-    return "%s %s %s %s, %s\n" % (
-        time.strftime("%Y/%m/%d %H:%M", changed),
-        LABELS[state],
-        entry["host_name"],
-        entry.get("service_description", ""),
-        entry.get("plugin_output", ""),
-    )
+    changed = time.strftime("%Y/%m/%d %H:%M", time.localtime(int(entry["last_state_change"])))
+    return "%s %s %s %s, %s\n" % (changed, (" OK ", "WARN", "CRIT", " ?? ")[state],
+                                  entry["host_name"], entry.get("service_description", ""),
+                                  entry.get("plugin_output", ""))
 
 
 def main(arguments):
@@ -87,9 +70,7 @@ def main(arguments):
     # A host that is down or unreachable hides the problems of its services.
     down_hosts = {host["host_name"] for host in hosts if host.get("current_state") in ("1", "2")}
     out = open(sys.stdout.fileno(), "w", encoding="utf-8", errors="surrogateescape", closefd=False)
-    for entry in hosts + services:
-        if is_problem(entry, down_hosts):
-            out.write(report_line(entry))
+    out.writelines(report_line(entry) for entry in hosts + services if is_problem(entry, down_hosts))
     out.flush()
 
 

@@ -43,7 +43,7 @@ void remove_tree(const std::string &dir) { run_program({"/bin/rm", "-rf", dir});
 void expect_runnable_sentrel(const std::string &root, const std::string &prefix) {
   program_result version = run_program({root + prefix + "/bin/sentrel", "-V"});
   EXPECT_EQ(0, version.exit_status);
-  EXPECT_EQ("sentrel, v0.0.31\n", version.out);
+  EXPECT_EQ("sentrel, v" SENTREL_VERSION "\n", version.out);
 }
 
 // What an install puts below its prefix, as Debian wants it: the program,
@@ -86,21 +86,21 @@ TEST(install, debian_package_unpacks_to_a_runnable_sentrel_and_passes_lintian) {
   ASSERT_EQ(0, packed.exit_status) << packed.out << packed.err;
   std::vector<std::string> made = files_below(tmp);
   auto deb = std::find_if(made.begin(), made.end(), [](const std::string &file) {
-    return file.rfind("/sentrel_0.0.31_", 0) == 0 && file.size() > 4 &&
+    return file.rfind("/sentrel_" SENTREL_VERSION "_", 0) == 0 && file.size() > 4 &&
            file.compare(file.size() - 4, 4, ".deb") == 0;
   });
-  ASSERT_NE(made.end(), deb) << "cpack made no sentrel_0.0.31_<arch>.deb in " << tmp;
+  ASSERT_NE(made.end(), deb) << "cpack made no sentrel_" SENTREL_VERSION "_<arch>.deb in " << tmp;
   std::string package = tmp + *deb;
 
   program_result fields = run_program({dpkg_deb, "--field", package, "Package", "Version"});
-  EXPECT_EQ("Package: sentrel\nVersion: 0.0.31\n", fields.out) << fields.err;
+  EXPECT_EQ("Package: sentrel\nVersion: " SENTREL_VERSION "\n", fields.out) << fields.err;
   program_result unpacked = run_program({dpkg_deb, "-x", package, tmp + "/root"});
   ASSERT_EQ(0, unpacked.exit_status) << unpacked.err;
   EXPECT_EQ(installed_tree, files_below(tmp + "/root/usr"));
   expect_runnable_sentrel(tmp + "/root", "/usr");
   // A version raised without a changelog entry for it.
   std::string changelog = decompressed(tmp + "/root/usr/share/doc/sentrel/changelog.gz");
-  EXPECT_EQ(0u, changelog.rfind("sentrel (0.0.31) ", 0)) << changelog;
+  EXPECT_EQ(0u, changelog.rfind("sentrel (" SENTREL_VERSION ") ", 0)) << changelog;
 
   std::string lintian = find_on_path("lintian");
   if (lintian.empty()) {
@@ -120,7 +120,7 @@ TEST(manual, passes_mandoc_lint_and_shows_the_usage_text_as_the_program_prints_i
   std::string text = read_file(page);
   program_result usage = run_sentrel({"-?"});
   ASSERT_EQ(0, usage.exit_status);
-  ASSERT_EQ(0u, usage.out.rfind("sentrel, v0.0.31\n\n-f ", 0)) << usage.out;
+  ASSERT_EQ(0u, usage.out.rfind("sentrel, v" SENTREL_VERSION "\n\n-f ", 0)) << usage.out;
   std::istringstream lines(usage.out);
   for (std::string line; std::getline(lines, line);)
     EXPECT_NE(std::string::npos, text.find(line + "\n")) << "the manual lacks: " << line;

@@ -4,15 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
 
 TEST(status_key_table, every_row_is_found_by_its_own_key) {
   for (const status_key &row : status_key_table) {
-    EXPECT_EQ(&row, find_status_key(row.key)) << row.key;
+    EXPECT_EQ(&row, find_status_key(row.key, strlen(row.key))) << row.key;
     std::string copy = row.key;  // found by content, not by address
-    EXPECT_EQ(&row, find_status_key(copy.c_str())) << row.key;
+    EXPECT_EQ(&row, find_status_key(copy.data(), copy.size())) << row.key;
   }
 }
 
@@ -30,7 +31,7 @@ TEST(status_key_table, near_misses_are_not_found) {
                           "autho",      "Author",      "typ",        "types",
                           "zzz",        "\xff",        "obsess",     "importance",
                           "host_nam",   "host_name\r", "_OWNER",     "current_state="};
-  for (const char *miss : misses) EXPECT_EQ(nullptr, find_status_key(miss)) << miss;
+  for (const char *miss : misses) EXPECT_EQ(nullptr, find_status_key(miss, strlen(miss))) << miss;
 }
 
 TEST(status_key_table, keys_of_todays_writers_are_recognised_as_ignored) {
@@ -41,11 +42,11 @@ TEST(status_key_table, keys_of_todays_writers_are_recognised_as_ignored) {
       "current_warning_notification_number", "current_critical_notification_number",
       "current_unknown_notification_number", "check_source", "is_reachable", "last_time_warn",
       "trigger_time", "host_id", "service_id", "_OWNER", "_"};
-  for (const char *key : ignored) EXPECT_TRUE(is_ignored_status_key(key)) << key;
+  for (const char *key : ignored) EXPECT_TRUE(is_ignored_status_key(key, strlen(key))) << key;
   const char *reported[] = {"",        "obsess ",     " obsess",  "Obsess",
                             "importances", "x_OWNER", "# obsess", "obses",
                             "is_reachabl", "host_ids", "last_time_warni", "Check_source"};
-  for (const char *key : reported) EXPECT_FALSE(is_ignored_status_key(key)) << key;
+  for (const char *key : reported) EXPECT_FALSE(is_ignored_status_key(key, strlen(key))) << key;
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ watch_settings parse(std::vector<std::string> arguments) {
 }
 
 const char usage_text[] =
-    "sentrel, v0.0.31\n"
+    "sentrel, v" SENTREL_VERSION "\n"
     "\n"
     "-f     path to status.log ('status_file' parameter in nagios.cfg)\n"
     "-F     host:port for retrieving status.log\n"
@@ -105,7 +105,7 @@ TEST(watch_settings, interval_reads_like_atoi) {
 TEST(sentrel_command_line, version_exits_zero) {
   program_result result = run_sentrel({"-V", "-z"});
   EXPECT_EQ(0, result.exit_status);
-  EXPECT_EQ("sentrel, v0.0.31\n", result.out);
+  EXPECT_EQ("sentrel, v" SENTREL_VERSION "\n", result.out);
   EXPECT_EQ("", result.err);
 }
 

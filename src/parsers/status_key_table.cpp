@@ -213,10 +213,6 @@ const status_key *find_status_key(const char *key, size_t length) {
   return look_up_status_key(key, length).row;
 }
 
-const status_key *find_status_key(const char *key) { return find_status_key(key, strlen(key)); }
-
 bool is_ignored_status_key(const char *key, size_t length) {
   return look_up_status_key(key, length).ignored;
 }
-
-bool is_ignored_status_key(const char *key) { return is_ignored_status_key(key, strlen(key)); }

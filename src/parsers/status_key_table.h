@@ -47,14 +47,11 @@ struct key_lookup {
 };
 key_lookup look_up_status_key(const char *key, size_t length);
 
-// The row for the `length` bytes at `key`, or null; the second form takes a
-// NUL-terminated key.
+// The row for the `length` bytes at `key`, or null.
 const status_key *find_status_key(const char *key, size_t length);
-const status_key *find_status_key(const char *key);
 
 // True for keys today's writers add that are deliberately not stored, custom
 // variables (`_NAME`) included.
 bool is_ignored_status_key(const char *key, size_t length);
-bool is_ignored_status_key(const char *key);
 
 #endif

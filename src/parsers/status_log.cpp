@@ -170,51 +170,20 @@ const record_kind *kind_of_header(const char *header, size_t length) {
   return nullptr;
 }
 
-// One bit for each byte of `word` that is a `;`, the first byte's the lowest:
-// the high bit of each such byte, gathered into the low byte by a multiply
-// whose partial products never overlap.
-uint64_t separator_bits(uint64_t word) {
-  const uint64_t low_bits = UINT64_C(0x7f7f7f7f7f7f7f7f);
-  uint64_t zero_where_separator = word ^ UINT64_C(0x3b3b3b3b3b3b3b3b);
-  uint64_t nonzero = ((zero_where_separator & low_bits) + low_bits) | zero_where_separator;
-  uint64_t high_bits = ~nonzero & ~low_bits;
-  return ((high_bits >> 7) * UINT64_C(0x0102040810204080)) >> 56;
-}
-
-// Cuts the line of `length` bytes, which holds no NUL, at its first
-// `limit` - 1 separators and returns the number of fields, at most `limit`:
-// the last one keeps the rest of the line, separators and all. The slot
-// after the last field points one past the line's NUL, so that every field
-// ends one byte before the next slot. Lines are long and fields short, so
-// the separators of up to 64 bytes are found at once, as one mask, and then
-// cut lowest first: one loop a mask, not one a word, keeps the branches
-// few.
+// Cuts the line of `length` bytes at its first `limit` - 1 separators and
+// returns the number of fields, at most `limit`: the last one keeps the rest
+// of the line. The slot after the last field points one past the line's NUL,
+// so that every field ends one byte before the next slot.
 int32_t split_line(char *line, size_t length, char **slots, int32_t limit) {
   int32_t field = 0;
   slots[0] = line;
-  auto cut_at = [&](size_t at) {
-    line[at] = '\0';
-    slots[++field] = line + at + 1;
-    return field + 1 == limit;
-  };
-  auto done = [&] {
-    slots[field + 1] = line + length + 1;
-    return field + 1;
-  };
-  if (limit == 1) return done();
-  size_t at = 0;
-  while (at + 8 <= length) {
-    size_t words = (length - at) / 8 < 8 ? (length - at) / 8 : 8;
-    uint64_t found = 0;
-    for (size_t word = 0; word < words; word++)
-      found |= separator_bits(little_endian_word(line + at + 8 * word)) << (8 * word);
-    for (; found != 0; found &= found - 1)
-      if (cut_at(at + static_cast<size_t>(__builtin_ctzll(found)))) return done();
-    at += 8 * words;
+  for (char *at = line; at < line + length && field + 1 < limit; at++) {
+    if (*at != ';') continue;
+    *at = '\0';
+    slots[++field] = at + 1;
   }
-  for (; at < length; at++)
-    if (line[at] == ';' && cut_at(at)) return done();
-  return done();
+  slots[field + 1] = line + length + 1;
+  return field + 1;
 }
 
 // Zeroes the slot at the count, growing the array first when it is full;

@@ -1,6 +1,6 @@
-// Numbers read from text with the forgiving semantics of atoi, atol and atof:
-// leading white space and a sign allowed, the longest valid prefix taken, 0
-// when there is none, never an error, and never undefined behaviour.
+// Numbers read from text as atoi, atol and atof read them, without their
+// undefined behaviour: leading white space and a sign allowed, the longest
+// valid prefix taken, 0 when there is none.
 #ifndef SENTREL_SUPPORT_NUMBERS_H
 #define SENTREL_SUPPORT_NUMBERS_H
 
@@ -9,33 +9,24 @@
 #include <cstdint>
 #include <cstring>
 
-// The decimal prefix as a 64-bit value, saturated at the 64-bit limits.
-inline int64_t text_to_long(const char *text);
-
-// text_to_long for any text: white space, signs, saturation.
-int64_t text_to_long_in_full(const char *text);
+// The decimal prefix as a 64-bit value, saturated at the 64-bit limits (as
+// strtoll reads it: the program stays in the C locale).
+int64_t text_to_long(const char *text);
 
 // The low 32 bits of text_to_long, read as a signed value: what atoi gives
 // on the platforms sentrel runs on.
-inline int32_t text_to_int(const char *text);
+int32_t text_to_int(const char *text);
 
-// text_to_long and text_to_int for text that can be read eight bytes past
-// any of its bytes up to its NUL, as the parsers' lines can: digits are
-// read eight at a time.
+// The floating-point prefix as strtod reads it: exponents, hexadecimal, NaN
+// and infinities included.
+double text_to_double(const char *text);
+
+// The same for text that can be read eight bytes past any of its bytes up
+// to its NUL, as the parsers' lines can: the plain numbers of status files
+// are read eight digits at a time, inline, as a poll reads millions.
 inline int64_t padded_text_to_long(const char *text);
 inline int32_t padded_text_to_int(const char *text);
-
-// The floating-point prefix as strtod reads it ("nan" and "inf" included).
-inline double text_to_double(const char *text);
-
-// text_to_double for text that can be read eight bytes past any of its
-// bytes up to its NUL: the digits on each side of the point are read eight
-// at a time.
 inline double padded_text_to_double(const char *text);
-
-// text_to_double for any text: white space, signs, exponents, hexadecimal,
-// NaN and infinities.
-double text_to_double_in_full(const char *text);
 
 // The eight bytes at `text` as a number, the first in the lowest byte,
 // whatever the machine's byte order: for scanning text a word at a time.
@@ -61,33 +52,9 @@ inline int32_t low_32_bits(int64_t value) {
 // wraps (to a negative number) instead of overflowing.
 int32_t array_byte_size(int64_t count, size_t element_size);
 
-// Inline, as the parsers read millions of numbers a poll.
-int64_t text_to_long(const char *text) {
-  // Fast path: at most 18 digits with nothing before them cannot overflow
-  // and need no sign; that is how status files write their numbers.
-  uint64_t value = 0;
-  int digits = 0;
-  for (; digits < 18; digits++) {
-    unsigned digit = static_cast<unsigned char>(text[digits]) - unsigned{'0'};
-    if (digit > 9) break;
-    value = value * 10 + digit;
-  }
-  unsigned next = static_cast<unsigned char>(text[digits]) - unsigned{'0'};
-  if (digits > 0 && next > 9) return static_cast<int64_t>(value);
-  return text_to_long_in_full(text);
-}
-
-int32_t text_to_int(const char *text) { return low_32_bits(text_to_long(text)); }
-
-// Powers of ten to scale digits by: each an exact integer, and as doubles
-// 10^0 to 10^22, every one of them exact, so that one multiplication or
-// division by them rounds as strtod does.
-inline constexpr uint64_t integer_powers_of_ten[] = {1,     10,     100,     1000,
-                                                     10000, 100000, 1000000, 10000000};
-inline constexpr double exact_powers_of_ten[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
-};
+// Powers of ten to scale up to seven digits by, each exact as a double too.
+inline constexpr uint64_t powers_of_ten[] = {1,     10,     100,     1000,
+                                             10000, 100000, 1000000, 10000000};
 
 // How many of the bytes of `word`, from the first (the lowest), are decimal
 // digits before one that is not. A byte is a digit when it differs from '0'
@@ -120,50 +87,22 @@ int64_t padded_text_to_long(const char *text) {
   if (digit <= 9 && static_cast<unsigned char>(text[1]) - unsigned{'0'} > 9) return digit;
   uint64_t first = little_endian_word(text);
   int count = leading_digits(first);
-  if (count == 0) return text_to_long_in_full(text);
+  if (count == 0) return text_to_long(text);
   if (count < 8) return static_cast<int64_t>(digits_value(first, count));
   uint64_t second = little_endian_word(text + 8);
   int more = leading_digits(second);
   if (more == 8) return text_to_long(text);
   uint64_t value = digits_value(first, 8);
-  if (more > 0) value = value * integer_powers_of_ten[more] + digits_value(second, more);
+  if (more > 0) value = value * powers_of_ten[more] + digits_value(second, more);
   return static_cast<int64_t>(value);
 }
 
 int32_t padded_text_to_int(const char *text) { return low_32_bits(padded_text_to_long(text)); }
 
-double text_to_double(const char *text) {
-  // Fast path: digits with at most one point, 15 digits at most and nothing
-  // after them that could extend the number, as status files write their
-  // figures. The digits and their power of ten are exact doubles, so one
-  // division rounds the value correctly, as strtod does.
-  uint64_t digits = 0;
-  int count = 0, after_point = -1;
-  const char *at = text;
-  for (; count <= 15; at++) {
-    unsigned digit = static_cast<unsigned char>(*at) - unsigned{'0'};
-    if (digit <= 9) {
-      digits = digits * 10 + digit;
-      count++;
-      if (after_point >= 0) after_point++;
-    } else if (*at == '.' && after_point < 0) {
-      after_point = 0;
-    } else {
-      break;
-    }
-  }
-  bool hexadecimal = at == text + 1 && (*at == 'x' || *at == 'X');
-  bool plain = count > 0 && count <= 15 && *at != 'e' && *at != 'E' && *at != '.' &&
-               static_cast<unsigned char>(*at) - unsigned{'0'} > 9 && !hexadecimal &&
-               FLT_EVAL_METHOD == 0;
-  if (plain)
-    return static_cast<double>(digits) / exact_powers_of_ten[after_point > 0 ? after_point : 0];
-  return text_to_double_in_full(text);
-}
-
 double padded_text_to_double(const char *text) {
-  // Fast path: text_to_double's plain form with at most seven digits on
-  // each side of the point, which gives its very digits and division.
+  // Fast path: at most seven digits on each side of the point and nothing
+  // after them that could extend the number. The digits and their power of
+  // ten are exact doubles, so one division rounds as strtod does.
   uint64_t whole_word = little_endian_word(text);
   int whole = leading_digits(whole_word);
   if (whole == 8 || (whole == 1 && (text[1] == 'x' || text[1] == 'X'))) return text_to_double(text);
@@ -175,14 +114,14 @@ double padded_text_to_double(const char *text) {
     fraction = leading_digits(fraction_word);
     if (fraction == 8) return text_to_double(text);
     if (fraction > 0)
-      digits = digits * integer_powers_of_ten[fraction] + digits_value(fraction_word, fraction);
+      digits = digits * powers_of_ten[fraction] + digits_value(fraction_word, fraction);
     after += 1 + fraction;
   }
   bool plain = whole + fraction > 0 && *after != 'e' && *after != 'E' && *after != '.' &&
                FLT_EVAL_METHOD == 0;
   if (!plain) return text_to_double(text);
   return fraction == 0 ? static_cast<double>(digits)
-                       : static_cast<double>(digits) / exact_powers_of_ten[fraction];
+                       : static_cast<double>(digits) / static_cast<double>(powers_of_ten[fraction]);
 }
 
 #endif

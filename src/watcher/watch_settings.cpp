@@ -16,10 +16,10 @@ const char option_string[] = "+1xXF:hHf:i:vV";
 const char option_string[] = "1xXF:hHf:i:vV";
 #endif
 
-const char version_line[] = "sentrel, v0.0.31\n";
+const char version_line[] = "sentrel, v" SENTREL_VERSION "\n";
 
 const char usage_text[] =
-    "sentrel, v0.0.31\n"
+    "sentrel, v" SENTREL_VERSION "\n"
     "\n"
     "-f     path to status.log ('status_file' parameter in nagios.cfg)\n"
     "-F     host:port for retrieving status.log\n"
