@@ -18,6 +18,7 @@
 #include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
+#include "status_text.h"
 #include "status/stats_entry.h"
 
 namespace {

@@ -20,6 +20,7 @@
 
 #include "run_program.h"
 #include "status_feed.h"
+#include "status_text.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST(first_poll, shows_current_hard_problems_that_nobody_silenced) {
     const char *service;
     int state;
     int state_type;
-    dat_fields extra;
+    std::vector<std::string> extra;
     const char *label;  // null: not shown
   } services[] = {
       {"web", "critical", 2, hard, {}, "CRIT"},
@@ -53,18 +54,18 @@ TEST(first_poll, shows_current_hard_problems_that_nobody_silenced) {
       {"web", "unknown", 3, hard, {}, " ?? "},
       {"web", "ok", 0, hard, {}, nullptr},
       {"web", "soft critical", 2, soft, {}, nullptr},
-      {"web", "acknowledged", 2, hard, {{"problem_has_been_acknowledged", "1"}}, nullptr},
-      {"web", "acknowledgement type 2", 2, hard, {{"problem_has_been_acknowledged", "2"}}, "CRIT"},
-      {"web", "in downtime", 2, hard, {{"scheduled_downtime_depth", "0.5"}}, nullptr},
-      {"web", "notifications off", 2, hard, {{"notifications_enabled", "0"}}, nullptr},
+      {"web", "acknowledged", 2, hard, {"problem_has_been_acknowledged=1"}, nullptr},
+      {"web", "acknowledgement type 2", 2, hard, {"problem_has_been_acknowledged=2"}, "CRIT"},
+      {"web", "in downtime", 2, hard, {"scheduled_downtime_depth=0.5"}, nullptr},
+      {"web", "notifications off", 2, hard, {"notifications_enabled=0"}, nullptr},
       {"web", "no checks", 2, hard,
-       {{"active_checks_enabled", "0"}, {"passive_checks_enabled", "0"}}, nullptr},
-      {"web", "passive only", 2, hard, {{"active_checks_enabled", "0"}}, "CRIT"},
+       {"active_checks_enabled=0", "passive_checks_enabled=0"}, nullptr},
+      {"web", "passive only", 2, hard, {"active_checks_enabled=0"}, "CRIT"},
       {"router", "behind a down host", 2, hard, {}, nullptr},
       {"dmz", "behind a soft down host", 2, hard, {}, nullptr},
       // An unknown code is no problem for an entry hidden anyway.
       {"web", "soft state 4", 4, soft, {}, nullptr},
-      {"web", "silenced state 4", 4, hard, {{"notifications_enabled", "0"}}, nullptr},
+      {"web", "silenced state 4", 4, hard, {"notifications_enabled=0"}, nullptr},
   };
   std::string snapshot = dat_host("web", 0, hard, "PING OK") +
                          dat_host("router", 1, hard, "PING timeout") +  // DOWN
@@ -155,15 +156,15 @@ TEST(later_poll, comment_and_downtime_blocks_are_never_compared_with_their_objec
   // the lookup, which starts where the last one ended (on the last comment),
   // would compare db1 with its own comment and miss its recovery.
   std::string comments =
-      dat_block("hostcomment", {{"host_name", "web1"}, {"author", "ops"}, {"comment_data", "new disk"}}) +
-      dat_block("hostcomment", {{"host_name", "db1"}, {"author", "ops"}, {"comment_data", "rack 4"}});
+      dat_block("hostcomment", {"host_name=web1", "author=ops", "comment_data=new disk"}) +
+      dat_block("hostcomment", {"host_name=db1", "author=ops", "comment_data=rack 4"});
   auto snapshot = [&](int db1_state, const char *db1_output) {
     return dat_host("db1", db1_state, hard, db1_output) +
            dat_service("db1", "mysql", 2, hard, "connection refused") +
            dat_host("web1", 0, hard, "up") +
            dat_service("web1", "disk", 1, hard, "92% used") +
-           dat_block("servicedowntime", {{"host_name", "web1"}, {"service_description", "disk"},
-                                         {"comment", "moving the array"}}) +
+           dat_block("servicedowntime", {"host_name=web1", "service_description=disk",
+                                         "comment=moving the array"}) +
            comments;
   };
   std::string down = snapshot(1, "PING timeout"), up = snapshot(0, "PING OK");
@@ -204,7 +205,7 @@ TEST(later_poll, status_log_hosts_are_always_soft) {
 
 TEST(later_poll, time_the_calendar_cannot_show) {
   std::string snapshot = dat_service("db1", "clock", 2, hard, "skewed",
-                                     {{"last_state_change", "99999999999999999"}});
+                                     {"last_state_change=99999999999999999"});
   program_result result = watch_snapshots({"-1"}, {snapshot});
   EXPECT_EQ(std::string("????") + "/??" + "/?? ??:?? CRIT db1 clock, skewed\n", result.out);
 }
@@ -424,7 +425,7 @@ TEST(verbose, each_poll_begins_with_a_checking_line) {
 // A poll cut short still prints what it printed while parsing, and flushes
 // it; a first poll cut short leaves no reading, so the next is a first poll.
 TEST(verbose, poll_cut_short_prints_its_lines_and_leaves_no_reading_behind) {
-  std::string whole = dat_service("db1", "load", 2, hard, "high", {{"foo", "1"}}) +
+  std::string whole = dat_service("db1", "load", 2, hard, "high", {"foo=1"}) +
                       dat_service("db1", "disk", 0, hard, "ok");
   std::string cut = whole.substr(0, whole.find("\tservice_description=disk"));
   program_result result = watch_snapshots({"-v", "-1"}, {cut, whole, cut});

@@ -17,6 +17,7 @@
 #include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
+#include "status_text.h"
 
 namespace {
 
