@@ -12,12 +12,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "poll_output.h"
 #include "run_program.h"
 #include "status_feed.h"
 #include "status_text.h"
@@ -320,14 +319,6 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
   }
 }
 
-// The lines of `text`.
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 // Rewrites the status file at `path` in place, as Centreon Engine does:
 // truncates it, then writes `text` in pieces of a page with short pauses.
 // Before the first piece, `program` (running with -v) ends two polls: a
@@ -365,21 +356,16 @@ TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
   write_file(path, snapshots[0]);
   running_program program =
       start_program({SENTREL_BINARY, "-v", "-1", "-i", "0", "-f", path}, {"TZ=UTC"});
-  const std::string checking = "Checking @ ";
   size_t polls = 0;
   for (int round = 1; round <= 1000 && (round <= 8 || polls < 400); round++) {
     rewrite_in_place(path, snapshots[round % 2], program);
     usleep(5000);  // the whole file, for a few polls
-    std::string out = read_file(program.out_path);
-    polls = 0;
-    for (size_t at = 0; (at = out.find(checking, at)) != std::string::npos; at++) polls++;
+    polls = output_by_poll(read_file(program.out_path)).size();
   }
   program_result result = stop_program(program, SIGTERM);
   EXPECT_GE(polls, 400u);
-  for (const std::string &line : lines_of(result.out)) {
-    if (line.compare(0, checking.size(), checking) == 0) continue;
-    EXPECT_EQ(1u, allowed.count(line)) << line;
-  }
+  for (const std::string &poll : output_by_poll(result.out))
+    for (const std::string &line : lines_of(poll)) EXPECT_EQ(1u, allowed.count(line)) << line;
   // The polls that met the file truncated found nothing to watch.
   std::set<std::string> notices;
   for (const std::string &notice : lines_of(with_source_as_SOURCE(result.err)))
@@ -387,30 +373,6 @@ TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
   notices.erase("status file SOURCE holds no host or service");
   EXPECT_EQ(std::set<std::string>{"status file ended inside a block: poll skipped"}, notices);
 }
-
-// The output with the time of every "Checking @" line that shows a time
-// in ctime's form replaced by TIME.
-std::string with_checking_times_masked(const std::string &out) {
-  const std::string prefix = "Checking @ ";
-  std::string masked;
-  size_t at = 0;
-  while (at < out.size()) {
-    size_t end = out.find('\n', at);
-    end = end == std::string::npos ? out.size() : end + 1;
-    std::string line = out.substr(at, end - at);
-    tm time{};
-    if (line.compare(0, prefix.size(), prefix) == 0 && line.size() == prefix.size() + 25) {
-      std::string shown = line.substr(prefix.size(), 24);
-      const char *parsed = strptime(shown.c_str(), "%a %b %e %H:%M:%S %Y", &time);
-      if (parsed != nullptr && *parsed == '\0') line = prefix + "TIME\n";
-    }
-    masked += line;
-    at = end;
-  }
-  return masked;
-}
-
-const char checking_line[] = "Checking @ TIME\n";
 
 TEST(verbose, each_poll_begins_with_a_checking_line) {
   std::string was = dat_service("db1", "load", 2, hard, "high");
@@ -435,15 +397,6 @@ TEST(verbose, poll_cut_short_prints_its_lines_and_leaves_no_reading_behind) {
   EXPECT_EQ("status file ended inside a block: poll skipped\n"
             "status file ended inside a block: poll skipped\n",
             result.err);
-}
-
-// The reports in `out`: the lines of -v left out, and the unflushed tail
-// of a poll that was stopped, which is always one of them.
-std::string reports_in(const std::string &out) {
-  std::string masked = with_checking_times_masked(out.substr(0, out.rfind('\n') + 1));
-  for (size_t at; (at = masked.find(checking_line)) != std::string::npos;)
-    masked.erase(at, sizeof checking_line - 1);
-  return masked;
 }
 
 // Waits until a few hundred more polls have begun: their -v lines, which a
