@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
 

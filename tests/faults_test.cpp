@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "poll_output.h"
-#include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
 #include "status_text.h"

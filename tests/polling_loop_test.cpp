@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "poll_output.h"
-#include "run_program.h"
 #include "status_feed.h"
 #include "status_text.h"
 
