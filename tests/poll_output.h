@@ -24,8 +24,8 @@ time_t last_poll_start(const std::string &out);
 std::string with_checking_times_masked(const std::string &out);
 extern const char checking_line[];  // "Checking @ TIME\n"
 
-// The reports in `out`: the "Checking @" lines left out, and the unflushed
-// tail of a poll that was stopped, which is always one of them.
+// The reports in `out`: its whole lines (a poll that was stopped may leave
+// one unfinished) but the "Checking @" lines.
 std::string reports_in(const std::string &out);
 
 #endif

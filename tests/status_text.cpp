@@ -15,8 +15,11 @@ std::string entry_block(const std::string &kind, std::vector<std::string> fields
   fields.push_back(std::string("last_state_change=") + change_time);
   for (const std::string &field : extra) {
     bool replaced = false;
-    for (std::string &existing : fields)
-      if (key_of(existing) == key_of(field)) existing = field, replaced = true;
+    for (std::string &existing : fields) {
+      if (key_of(existing) != key_of(field)) continue;
+      existing = field;
+      replaced = true;
+    }
     if (!replaced) fields.push_back(field);
   }
   return dat_block(kind, fields);
