@@ -20,8 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "run_in_child.h"
-#include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
 
@@ -273,20 +271,21 @@ TEST(buffered_reader, connection_reset_ends_the_data_and_tells_why) {
 }
 
 TEST(buffered_reader, read_failure_goes_to_system_log_at_emerg) {
-  child_result result;
-  bool captured = run_in_child_with_syslog([] {
+  program_result result;
+  std::vector<std::string> log;
+  bool captured = run_forked_with_syslog([] {
     int directory = open("/", O_RDONLY);
     buffered_reader reader(directory, 4096);
     reader.read_line();
-  }, &result);
+  }, &result, &log);
   if (!captured) GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
   EXPECT_EQ(1, result.exit_status);
   EXPECT_EQ("buffered_reader::read_into_buffer: read failed (" + std::string(strerror(EISDIR)) +
                 ")\n",
             result.err);
-  ASSERT_EQ(1u, result.log.size());
+  ASSERT_EQ(1u, log.size());
   int priority;
-  std::string message = syslog_message(result.log[0], &priority);
+  std::string message = syslog_message(log[0], &priority);
   EXPECT_EQ(LOG_USER | LOG_EMERG, priority);
   EXPECT_EQ("buffered_reader::read_into_buffer: read failed: " + std::string(strerror(EISDIR)),
             message);
@@ -294,7 +293,7 @@ TEST(buffered_reader, read_failure_goes_to_system_log_at_emerg) {
 
 #ifndef SENTREL_ASAN
 TEST(buffered_reader, buffer_that_cannot_grow_ends_the_process) {
-  child_result result = run_in_child([] {
+  program_result result = run_forked([] {
     rlimit limit = {256 << 20, 256 << 20};
     setrlimit(RLIMIT_AS, &limit);
     buffered_reader reader(0, 1 << 30);

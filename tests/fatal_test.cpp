@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "run_in_child.h"
+#include "run_program.h"
 #include "sanitizers.h"
 
 namespace {
@@ -38,7 +38,7 @@ TEST(fatal, writes_message_and_errno_note_and_exits_1) {
        "disk 100%s full %d: errno=0 (if applicable)\n"},
   };
   for (const auto &c : cases) {
-    child_result result = run_in_child(c.body);
+    program_result result = run_forked(c.body);
     EXPECT_EQ(1, result.exit_status) << c.name;
     EXPECT_EQ(c.err, result.err) << c.name;
     EXPECT_EQ("", result.out) << c.name;
@@ -46,7 +46,7 @@ TEST(fatal, writes_message_and_errno_note_and_exits_1) {
 }
 
 TEST(fatal, cuts_long_messages_to_4095_bytes) {
-  child_result result = run_in_child([] {
+  program_result result = run_forked([] {
     std::string long_text(5000, 'x');
     errno = 0;
     fatal("%s%s", "<", long_text.c_str());
@@ -56,7 +56,7 @@ TEST(fatal, cuts_long_messages_to_4095_bytes) {
 }
 
 TEST(fatal, flushes_standard_output_written_before) {
-  child_result result = run_in_child([] {
+  program_result result = run_forked([] {
     printf("2009/11/23 14:07 CRIT db1 load\nload too high\n");
     fatal("internal error: state %d not known", 4);
   });
@@ -65,27 +65,30 @@ TEST(fatal, flushes_standard_output_written_before) {
 }
 
 TEST(fatal, sends_quoted_message_with_errno_text_to_system_log) {
-  child_result result;
-  if (!run_in_child_with_syslog([] { errno = ENOENT; fatal("no %s here\n", "status"); }, &result))
+  program_result result;
+  std::vector<std::string> log;
+  if (!run_forked_with_syslog([] { errno = ENOENT; fatal("no %s here\n", "status"); }, &result,
+                              &log))
     GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
   EXPECT_EQ(1, result.exit_status);
-  ASSERT_EQ(1u, result.log.size());
+  ASSERT_EQ(1u, log.size());
   int priority;
-  std::string message = syslog_message(result.log[0], &priority);
-  EXPECT_EQ(LOG_USER | LOG_ERR, priority) << result.log[0];
+  std::string message = syslog_message(log[0], &priority);
+  EXPECT_EQ(LOG_USER | LOG_ERR, priority) << log[0];
   EXPECT_EQ("'no status here\n': " + std::string(strerror(ENOENT)), message);
   // Never opened explicitly: the program's own name is the identity.
-  EXPECT_NE(std::string::npos, result.log[0].find(" sentrel_tests: ")) << result.log[0];
+  EXPECT_NE(std::string::npos, log[0].find(" sentrel_tests: ")) << log[0];
 }
 
 TEST(fatal, system_log_copy_keeps_percent_signs_and_is_cut_too) {
-  child_result result;
-  if (!run_in_child_with_syslog([] { errno = 0; fatal("%s", std::string(5000, '%').c_str()); },
-                                &result))
+  program_result result;
+  std::vector<std::string> log;
+  if (!run_forked_with_syslog([] { errno = 0; fatal("%s", std::string(5000, '%').c_str()); },
+                              &result, &log))
     GTEST_SKIP() << "no /dev/log of its own: needs a Linux mount namespace, as root";
-  ASSERT_EQ(1u, result.log.size());
+  ASSERT_EQ(1u, log.size());
   int priority;
-  std::string message = syslog_message(result.log[0], &priority);
+  std::string message = syslog_message(log[0], &priority);
   EXPECT_EQ("'" + std::string(4095, '%') + "': " + strerror(0), message);
 }
 
@@ -101,7 +104,7 @@ TEST(xrealloc, grows_keeps_contents_and_frees) {
 }
 
 TEST(xrealloc, negative_size_fails_with_the_number_and_label) {
-  child_result result = run_in_child([] {
+  program_result result = run_forked([] {
     errno = 0;
     xrealloc(nullptr, -8, "stats array");
   });
@@ -129,7 +132,7 @@ TEST(allocation, exhausted_allocator_ends_the_process) {
        "failed to allocate memory\n"},
   };
   for (const auto &c : cases) {
-    child_result result = run_in_child([&c] {
+    program_result result = run_forked([&c] {
       rlimit limit = {256 << 20, 256 << 20};
       setrlimit(RLIMIT_AS, &limit);
       c.allocate();
@@ -156,7 +159,7 @@ TEST(xstrdup, failure_shows_the_beginning_of_the_text) {
 #ifdef SENTREL_ASAN
   GTEST_SKIP() << "an address-space limit breaks AddressSanitizer";
 #else
-  child_result result = run_in_child([] {
+  program_result result = run_forked([] {
     // A text too large to copy under the limit set after it was built.
     size_t size = 64u << 20;
     char *text = static_cast<char *>(malloc(size));

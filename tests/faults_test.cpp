@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
+#include "poll_output.h"
 #include "sanitizers.h"
 #include "status_feed.h"
+#include "status_text.h"
 #include "status/stats_entry.h"
 
 namespace {
@@ -114,26 +115,6 @@ TEST(tcp_faults, stop_and_continue_during_a_slow_read_lose_and_double_nothing) {
   EXPECT_EQ("", result.err);
 }
 
-// The output cut into polls at the "Checking @" line that -v prints first
-// in each of them.
-std::vector<std::string> output_by_poll(const std::string &out) {
-  std::vector<std::string> polls;
-  for (size_t at = 0, end; at < out.size(); at = end) {
-    end = std::min(out.find('\n', at), out.size() - 1) + 1;
-    bool starts_poll = out.compare(at, 11, "Checking @ ") == 0;
-    if (starts_poll || polls.empty()) polls.emplace_back();
-    if (!starts_poll) polls.back() += out.substr(at, end - at);
-  }
-  return polls;
-}
-
-size_t polls_begun(const running_program &program) {
-  std::string out = read_file(program.out_path);
-  size_t count = 0;
-  for (size_t at = 0; (at = out.find("Checking @ ", at)) != std::string::npos; at++) count++;
-  return count;
-}
-
 TEST(status_file_replaced, by_rename_while_polling_yields_only_whole_readings) {
   std::string up = fixture("nagios4/status-all-ok.dat");
   std::string down = fixture("nagios4/status-host-down.dat");
@@ -153,7 +134,7 @@ TEST(status_file_replaced, by_rename_while_polling_yields_only_whole_readings) {
   // As Nagios writes it: the whole file under another name, then renamed
   // over the old one; until sentrel has begun a few hundred polls meanwhile.
   for (int i = 0; i < 20000 && program_is_running(program); i++) {
-    if (i % 32 == 0 && polls_begun(program) >= 300) break;
+    if (i % 32 == 0 && output_by_poll(read_file(program.out_path)).size() >= 300) break;
     write_file(next, i % 2 == 0 ? down : up);
     if (rename(next.c_str(), path.c_str()) != 0) ADD_FAILURE() << strerror(errno);
   }

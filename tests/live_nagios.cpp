@@ -14,7 +14,6 @@
 namespace {
 
 const char nagios_binary[] = "/usr/sbin/nagios4";
-const int wait_limit_seconds = 20;
 
 // Every path inside `dir`. Checks and notifications are off and every
 // result arrives through the pipe, so nothing runs a plugin or sends mail;
@@ -77,7 +76,7 @@ bool start_nagios(live_nagios *nagios) {
   nagios->process = start_program({nagios_binary, nagios->dir + "/nagios.cfg"});
   auto written = [nagios] { return access(nagios->status_path.c_str(), R_OK) == 0; };
   wait_until([&] { return written() || !program_is_running(nagios->process); },
-             "Nagios's first status file", wait_limit_seconds);
+             "Nagios's first status file");
   if (written()) return true;
   program_result said = stop_program(nagios->process, SIGTERM);
   nagios->process.pid = -1;
@@ -95,7 +94,7 @@ bool reload_nagios(const live_nagios &nagios) {
   std::string started = status_value(nagios, "program_start");
   kill(nagios.process.pid, SIGHUP);
   return wait_until([&] { return status_value(nagios, "program_start") != started; },
-                    "Nagios starting again after SIGHUP", wait_limit_seconds);
+                    "Nagios starting again after SIGHUP");
 }
 
 bool send_commands(const live_nagios &nagios, long time, const std::vector<std::string> &lines) {
@@ -105,7 +104,7 @@ bool send_commands(const live_nagios &nagios, long time, const std::vector<std::
   // Without a reader a non-blocking open fails: Nagios is not reading yet.
   int fd = -1;
   if (!wait_until([&] { return (fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; },
-                  "Nagios reading " + pipe, wait_limit_seconds))
+                  "Nagios reading " + pipe))
     return false;
   // One write below the pipe's atomic size: Nagios reads whole lines.
   EXPECT_LT(text.size(), static_cast<size_t>(PIPE_BUF));

@@ -1,24 +1,20 @@
 #include "parser_input.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-
-#include "run_program.h"
 
 namespace {
 
 // An unlinked temporary file holding `text`, rewound.
-int32_t file_holding(const std::string &text, const std::string &dir) {
-  std::string path = dir + "/input";
-  write_file(path, text);
-  int fd = open(path.c_str(), O_RDONLY);
-  EXPECT_GE(fd, 0);
-  unlink(path.c_str());
+int32_t file_holding(const std::string &text) {
+  FILE *file = tmpfile();
+  EXPECT_EQ(text.size(), fwrite(text.data(), 1, text.size(), file));
+  int fd = dup(fileno(file));
+  fclose(file);
+  lseek(fd, 0, SEEK_SET);
   return fd;
 }
 
@@ -45,27 +41,9 @@ int32_t pipe_holding(const std::string &text, pid_t *writer) {
 
 void parse_text(const status_parser &parser, const std::string &text, parsed_status *result,
                 bool through_pipe) {
-  std::string dir = make_temp_dir();
   pid_t writer = -1;
-  int32_t fd = through_pipe ? pipe_holding(text, &writer) : file_holding(text, dir);
-
-  // Standard output goes to a file for the length of the parse.
-  std::string out_path = dir + "/out";
-  fflush(stdout);
-  int saved_stdout = dup(1);
-  int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  ASSERT_GE(out_fd, 0);
-  dup2(out_fd, 1);
-  close(out_fd);
-
-  parser(fd, &result->array);
-
-  fflush(stdout);
-  dup2(saved_stdout, 1);
-  close(saved_stdout);
-  result->out = read_file(out_path);
-  unlink(out_path.c_str());
-  rmdir(dir.c_str());
+  int32_t fd = through_pipe ? pipe_holding(text, &writer) : file_holding(text);
+  result->out = captured_stdout([&] { parser(fd, &result->array); });
   // The parser leaves the descriptor open: closing it must still succeed.
   EXPECT_EQ(0, close(fd));
   if (writer > 0) {

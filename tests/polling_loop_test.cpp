@@ -12,14 +12,13 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "run_program.h"
+#include "poll_output.h"
 #include "status_feed.h"
+#include "status_text.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ TEST(first_poll, shows_current_hard_problems_that_nobody_silenced) {
     const char *service;
     int state;
     int state_type;
-    dat_fields extra;
+    std::vector<std::string> extra;
     const char *label;  // null: not shown
   } services[] = {
       {"web", "critical", 2, hard, {}, "CRIT"},
@@ -53,18 +52,18 @@ TEST(first_poll, shows_current_hard_problems_that_nobody_silenced) {
       {"web", "unknown", 3, hard, {}, " ?? "},
       {"web", "ok", 0, hard, {}, nullptr},
       {"web", "soft critical", 2, soft, {}, nullptr},
-      {"web", "acknowledged", 2, hard, {{"problem_has_been_acknowledged", "1"}}, nullptr},
-      {"web", "acknowledgement type 2", 2, hard, {{"problem_has_been_acknowledged", "2"}}, "CRIT"},
-      {"web", "in downtime", 2, hard, {{"scheduled_downtime_depth", "0.5"}}, nullptr},
-      {"web", "notifications off", 2, hard, {{"notifications_enabled", "0"}}, nullptr},
+      {"web", "acknowledged", 2, hard, {"problem_has_been_acknowledged=1"}, nullptr},
+      {"web", "acknowledgement type 2", 2, hard, {"problem_has_been_acknowledged=2"}, "CRIT"},
+      {"web", "in downtime", 2, hard, {"scheduled_downtime_depth=0.5"}, nullptr},
+      {"web", "notifications off", 2, hard, {"notifications_enabled=0"}, nullptr},
       {"web", "no checks", 2, hard,
-       {{"active_checks_enabled", "0"}, {"passive_checks_enabled", "0"}}, nullptr},
-      {"web", "passive only", 2, hard, {{"active_checks_enabled", "0"}}, "CRIT"},
+       {"active_checks_enabled=0", "passive_checks_enabled=0"}, nullptr},
+      {"web", "passive only", 2, hard, {"active_checks_enabled=0"}, "CRIT"},
       {"router", "behind a down host", 2, hard, {}, nullptr},
       {"dmz", "behind a soft down host", 2, hard, {}, nullptr},
       // An unknown code is no problem for an entry hidden anyway.
       {"web", "soft state 4", 4, soft, {}, nullptr},
-      {"web", "silenced state 4", 4, hard, {{"notifications_enabled", "0"}}, nullptr},
+      {"web", "silenced state 4", 4, hard, {"notifications_enabled=0"}, nullptr},
   };
   std::string snapshot = dat_host("web", 0, hard, "PING OK") +
                          dat_host("router", 1, hard, "PING timeout") +  // DOWN
@@ -155,15 +154,15 @@ TEST(later_poll, comment_and_downtime_blocks_are_never_compared_with_their_objec
   // the lookup, which starts where the last one ended (on the last comment),
   // would compare db1 with its own comment and miss its recovery.
   std::string comments =
-      dat_block("hostcomment", {{"host_name", "web1"}, {"author", "ops"}, {"comment_data", "new disk"}}) +
-      dat_block("hostcomment", {{"host_name", "db1"}, {"author", "ops"}, {"comment_data", "rack 4"}});
+      dat_block("hostcomment", {"host_name=web1", "author=ops", "comment_data=new disk"}) +
+      dat_block("hostcomment", {"host_name=db1", "author=ops", "comment_data=rack 4"});
   auto snapshot = [&](int db1_state, const char *db1_output) {
     return dat_host("db1", db1_state, hard, db1_output) +
            dat_service("db1", "mysql", 2, hard, "connection refused") +
            dat_host("web1", 0, hard, "up") +
            dat_service("web1", "disk", 1, hard, "92% used") +
-           dat_block("servicedowntime", {{"host_name", "web1"}, {"service_description", "disk"},
-                                         {"comment", "moving the array"}}) +
+           dat_block("servicedowntime", {"host_name=web1", "service_description=disk",
+                                         "comment=moving the array"}) +
            comments;
   };
   std::string down = snapshot(1, "PING timeout"), up = snapshot(0, "PING OK");
@@ -204,7 +203,7 @@ TEST(later_poll, status_log_hosts_are_always_soft) {
 
 TEST(later_poll, time_the_calendar_cannot_show) {
   std::string snapshot = dat_service("db1", "clock", 2, hard, "skewed",
-                                     {{"last_state_change", "99999999999999999"}});
+                                     {"last_state_change=99999999999999999"});
   program_result result = watch_snapshots({"-1"}, {snapshot});
   EXPECT_EQ(std::string("????") + "/??" + "/?? ??:?? CRIT db1 clock, skewed\n", result.out);
 }
@@ -319,14 +318,6 @@ TEST(cut_short_reading, is_skipped_and_the_next_poll_compares_with_the_whole_one
   }
 }
 
-// The lines of `text`.
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 // Rewrites the status file at `path` in place, as Centreon Engine does:
 // truncates it, then writes `text` in pieces of a page with short pauses.
 // Before the first piece, `program` (running with -v) ends two polls: a
@@ -364,21 +355,16 @@ TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
   write_file(path, snapshots[0]);
   running_program program =
       start_program({SENTREL_BINARY, "-v", "-1", "-i", "0", "-f", path}, {"TZ=UTC"});
-  const std::string checking = "Checking @ ";
   size_t polls = 0;
   for (int round = 1; round <= 1000 && (round <= 8 || polls < 400); round++) {
     rewrite_in_place(path, snapshots[round % 2], program);
     usleep(5000);  // the whole file, for a few polls
-    std::string out = read_file(program.out_path);
-    polls = 0;
-    for (size_t at = 0; (at = out.find(checking, at)) != std::string::npos; at++) polls++;
+    polls = output_by_poll(read_file(program.out_path)).size();
   }
   program_result result = stop_program(program, SIGTERM);
   EXPECT_GE(polls, 400u);
-  for (const std::string &line : lines_of(result.out)) {
-    if (line.compare(0, checking.size(), checking) == 0) continue;
-    EXPECT_EQ(1u, allowed.count(line)) << line;
-  }
+  for (const std::string &poll : output_by_poll(result.out))
+    for (const std::string &line : lines_of(poll)) EXPECT_EQ(1u, allowed.count(line)) << line;
   // The polls that met the file truncated found nothing to watch.
   std::set<std::string> notices;
   for (const std::string &notice : lines_of(with_source_as_SOURCE(result.err)))
@@ -386,30 +372,6 @@ TEST(cut_short_reading, writer_rewriting_in_place_causes_no_false_report) {
   notices.erase("status file SOURCE holds no host or service");
   EXPECT_EQ(std::set<std::string>{"status file ended inside a block: poll skipped"}, notices);
 }
-
-// The output with the time of every "Checking @" line that shows a time
-// in ctime's form replaced by TIME.
-std::string with_checking_times_masked(const std::string &out) {
-  const std::string prefix = "Checking @ ";
-  std::string masked;
-  size_t at = 0;
-  while (at < out.size()) {
-    size_t end = out.find('\n', at);
-    end = end == std::string::npos ? out.size() : end + 1;
-    std::string line = out.substr(at, end - at);
-    tm time{};
-    if (line.compare(0, prefix.size(), prefix) == 0 && line.size() == prefix.size() + 25) {
-      std::string shown = line.substr(prefix.size(), 24);
-      const char *parsed = strptime(shown.c_str(), "%a %b %e %H:%M:%S %Y", &time);
-      if (parsed != nullptr && *parsed == '\0') line = prefix + "TIME\n";
-    }
-    masked += line;
-    at = end;
-  }
-  return masked;
-}
-
-const char checking_line[] = "Checking @ TIME\n";
 
 TEST(verbose, each_poll_begins_with_a_checking_line) {
   std::string was = dat_service("db1", "load", 2, hard, "high");
@@ -424,7 +386,7 @@ TEST(verbose, each_poll_begins_with_a_checking_line) {
 // A poll cut short still prints what it printed while parsing, and flushes
 // it; a first poll cut short leaves no reading, so the next is a first poll.
 TEST(verbose, poll_cut_short_prints_its_lines_and_leaves_no_reading_behind) {
-  std::string whole = dat_service("db1", "load", 2, hard, "high", {{"foo", "1"}}) +
+  std::string whole = dat_service("db1", "load", 2, hard, "high", {"foo=1"}) +
                       dat_service("db1", "disk", 0, hard, "ok");
   std::string cut = whole.substr(0, whole.find("\tservice_description=disk"));
   program_result result = watch_snapshots({"-v", "-1"}, {cut, whole, cut});
@@ -434,15 +396,6 @@ TEST(verbose, poll_cut_short_prints_its_lines_and_leaves_no_reading_behind) {
   EXPECT_EQ("status file ended inside a block: poll skipped\n"
             "status file ended inside a block: poll skipped\n",
             result.err);
-}
-
-// The reports in `out`: the lines of -v left out, and the unflushed tail
-// of a poll that was stopped, which is always one of them.
-std::string reports_in(const std::string &out) {
-  std::string masked = with_checking_times_masked(out.substr(0, out.rfind('\n') + 1));
-  for (size_t at; (at = masked.find(checking_line)) != std::string::npos;)
-    masked.erase(at, sizeof checking_line - 1);
-  return masked;
 }
 
 // Waits until a few hundred more polls have begun: their -v lines, which a

@@ -17,11 +17,24 @@ struct program_result {
 };
 
 // Forks a child that runs `child` with `input` on standard input and its
-// standard output and error on pipes, and collects both until they close.
-// A child that returns ends with status 0; one still running after
-// `timeout_seconds` is killed with SIGKILL, which shows as signal 9.
-program_result run_forked(const std::function<void()> &child, const std::string &input,
-                          int timeout_seconds);
+// standard output and error on pipes, and collects both until they close:
+// for programs, and for pieces of the library that end the process. A child
+// that returns ends with status 0; one still running after `timeout_seconds`
+// is killed with SIGKILL, which shows as signal 9.
+program_result run_forked(const std::function<void()> &child, const std::string &input = "",
+                          int timeout_seconds = 120);
+
+// Like run_forked, but the child sees a /dev/log of the test's own: a
+// datagram socket bound inside a private mount namespace, so the real system
+// log is neither needed nor touched; `log` gets each datagram as sent
+// ("<pri>timestamp tag: text"). False when no mount namespace can be made
+// here (not Linux, or not root); nothing is then filled in.
+bool run_forked_with_syslog(const std::function<void()> &child, program_result *result,
+                            std::vector<std::string> *log);
+
+// What glibc and BSD syslog put before the message: "<pri>" and the rest of
+// the header up to the program's name and ": ".
+std::string syslog_message(const std::string &datagram, int *priority);
 
 // Runs `argv` (argv[0] is the path) with `input` on standard input and
 // returns its exit status and output. A program still running after

@@ -11,6 +11,7 @@
 #include "parser_input.h"
 #include "parsers/status_dat.h"
 #include "parsers/status_log.h"
+#include "status_text.h"
 #include "watcher/report.h"
 
 namespace {
@@ -54,9 +55,8 @@ std::string as_status_dat(const std::vector<record> &site, random_source *random
       keys.insert(keys.begin() + 2, "state_type_of=7");
       ++*unknown_keys;
     }
-    text += r.is_host ? "hoststatus {\n" : "servicestatus {\n";
-    for (const std::string &key : keys) text += "\t" + key + "\n";
-    text += "\t}\n";
+    text += dat_block(r.is_host ? "hoststatus" : "servicestatus", keys);
+    text.pop_back();  // no blank line after it
     if (random->chance(10)) text += "hostcomment {\n\thost_name=" + r.host + "\n\t}\n";
   }
   return text;
@@ -77,7 +77,7 @@ std::string as_status_log(const std::vector<record> &site) {
     fields[r.is_host ? 11 : 21] = std::to_string(r.notifications);
     fields[r.is_host ? 13 : 9] = "1";
     fields[r.is_host ? 17 : 27] = std::to_string(static_cast<int>(r.downtime));
-    for (const std::string &field : fields) text += field + (&field == &fields.back() ? "\n" : ";");
+    text += log_line(fields);
   }
   return text;
 }

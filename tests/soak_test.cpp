@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
 #include "sanitizers.h"
 #include "status_feed.h"
+#include "status_text.h"
 
 namespace {
 

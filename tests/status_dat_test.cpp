@@ -12,6 +12,7 @@
 
 #include "parser_input.h"
 #include "run_program.h"
+#include "status_text.h"
 #include "watcher/report.h"
 
 namespace {
@@ -21,13 +22,6 @@ reading_end parse(const std::string &text, parsed_status *result, bool through_p
   parse_text([&](int32_t fd, stats_array *array) { reading = parse_status_dat(fd, array); },
              text, result, through_pipe);
   return reading;
-}
-
-// A block of `kind` holding the given key lines, each indented by a tab.
-std::string block(const std::string &kind, const std::vector<std::string> &keys) {
-  std::string text = kind + " {\n";
-  for (const std::string &key : keys) text += "\t" + key + "\n";
-  return text + "\t}\n\n";
 }
 
 TEST(status_dat, spec_host_block_gives_one_host_with_state_raised) {
@@ -154,7 +148,7 @@ TEST(status_dat, keys_of_todays_writers_are_skipped_silently) {
   for (const char *key : keys) {
     for (const char *opening : {"hoststatus", "servicestatus"}) {
       parsed_status result;
-      parse(block(opening, {"host_name=h", key, "current_state=3"}), &result);
+      parse(dat_block(opening, {"host_name=h", key, "current_state=3"}), &result);
       SCOPED_TRACE(std::string(opening) + " " + key);
       EXPECT_EQ("", result.out);
       ASSERT_EQ(1, result.count);
@@ -176,7 +170,7 @@ TEST(status_dat, closing_sets_type_and_raises_only_host_state_one) {
   };
   for (const auto &c : cases) {
     parsed_status result;
-    parse(block(c.opening, {std::string("current_state=") + c.state, "type=7"}), &result);
+    parse(dat_block(c.opening, {std::string("current_state=") + c.state, "type=7"}), &result);
     SCOPED_TRACE(std::string(c.opening) + " " + c.state);
     ASSERT_EQ(1, result.count);
     EXPECT_EQ(c.stored, result.entries[0].current_state);
@@ -186,7 +180,7 @@ TEST(status_dat, closing_sets_type_and_raises_only_host_state_one) {
 
 TEST(status_dat, values_are_read_by_kind_with_prefix_semantics) {
   parsed_status result;
-  parse(block("servicestatus",
+  parse(dat_block("servicestatus",
               {"plugin_output= spaced out \r", "current_state=  7 apples",
                "current_attempt=4294967297", "max_attempts=99999999999999999999",
                "last_state_change=99999999999", "last_check=-5", "next_check=x",
@@ -222,8 +216,8 @@ TEST(status_dat, braces_inside_values_keep_the_block) {
   };
   for (const char *value : values) {
     parsed_status result;
-    parse(block("servicestatus", {"host_name=web1", value, "current_state=1"}) +
-              block("hoststatus", {"host_name=web2"}),
+    parse(dat_block("servicestatus", {"host_name=web1", value, "current_state=1"}) +
+              dat_block("hoststatus", {"host_name=web2"}),
           &result);
     SCOPED_TRACE(value);
     ASSERT_EQ(2, result.count);
@@ -255,7 +249,7 @@ TEST(status_dat, an_opening_line_inside_a_block_discards_it) {
 TEST(status_dat, an_indented_opening_line_discards_the_block_and_its_keys) {
   parsed_status result;
   parse("hoststatus {\n\thost_name=lost\n  hostcomment {\n\tfoo=1\n\t}\n" +
-            block("hoststatus", {"host_name=next"}),
+            dat_block("hoststatus", {"host_name=next"}),
         &result);
   EXPECT_EQ("", result.out);
   ASSERT_EQ(1, result.count);
@@ -264,7 +258,7 @@ TEST(status_dat, an_indented_opening_line_discards_the_block_and_its_keys) {
 
 TEST(status_dat, a_text_set_twice_keeps_the_later_value) {
   parsed_status result;
-  parse(block("hoststatus", {"host_name=first", "plugin_output=a", "host_name=second",
+  parse(dat_block("hoststatus", {"host_name=first", "plugin_output=a", "host_name=second",
                              "plugin_output=b"}),
         &result);
   ASSERT_EQ(1, result.count);
@@ -282,10 +276,10 @@ TEST(status_dat, a_line_with_equals_and_closing_brace_is_a_key_line) {
 
 TEST(status_dat, other_blocks_between_hosts_reuse_their_slot) {
   parsed_status result;
-  parse(block("hoststatus", {"host_name=a"}) + block("contactstatus", {"host_name=c"}) +
-            block("hostcomment", {"host_name=a", "comment_data=x"}) + "stray line\n}\n" +
-            block("servicedowntime", {"host_name=b", "trigger_time=0"}) +
-            block("servicestatus", {"host_name=b"}),
+  parse(dat_block("hoststatus", {"host_name=a"}) + dat_block("contactstatus", {"host_name=c"}) +
+            dat_block("hostcomment", {"host_name=a", "comment_data=x"}) + "stray line\n}\n" +
+            dat_block("servicedowntime", {"host_name=b", "trigger_time=0"}) +
+            dat_block("servicestatus", {"host_name=b"}),
         &result);
   ASSERT_EQ(2, result.count);
   EXPECT_STREQ("a", result.entries[0].host_name);
@@ -327,9 +321,9 @@ TEST(status_dat, downtime_blocks_say_when_they_are_in_effect) {
     if (c.block == std::string("servicedowntime")) keys.push_back("service_description=s");
     keys.insert(keys.end(), c.keys.begin(), c.keys.end());
     parsed_status result;
-    parse(block("hoststatus", {"host_name=h", "last_update=1000"}) +
-              block("servicestatus", {"host_name=h", "service_description=s", "last_update=1000"}) +
-              block(c.block, keys),
+    parse(dat_block("hoststatus", {"host_name=h", "last_update=1000"}) +
+              dat_block("servicestatus", {"host_name=h", "service_description=s", "last_update=1000"}) +
+              dat_block(c.block, keys),
           &result);
     SCOPED_TRACE(c.block + (" " + keys.back()));
     EXPECT_EQ("", result.out);
@@ -343,9 +337,9 @@ TEST(status_dat, array_grows_past_128_and_256_entries) {
   for (int through_pipe = 0; through_pipe < 2; through_pipe++) {
     std::string text;
     for (int i = 0; i < 300; i++) {
-      text += block(i % 2 ? "servicestatus" : "hoststatus",
+      text += dat_block(i % 2 ? "servicestatus" : "hoststatus",
                     {"host_name=h" + std::to_string(i), "current_state=" + std::to_string(i % 4)});
-      text += block("info", {"created=1"});
+      text += dat_block("info", {"created=1"});
     }
     parsed_status result;
     parse(text, &result, through_pipe != 0);

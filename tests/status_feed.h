@@ -1,7 +1,7 @@
 // Feeding a running sentrel exactly one known status snapshot per poll, so
 // that the tests never sleep and hope: a FIFO as the status file (each poll's
 // open waits for the test's next snapshot), or a TCP peer on 127.0.0.1 that
-// serves one snapshot per connection. Also builders for small status files.
+// serves one snapshot per connection.
 #ifndef SENTREL_TESTS_STATUS_FEED_H
 #define SENTREL_TESTS_STATUS_FEED_H
 
@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "run_program.h"
@@ -108,33 +107,5 @@ program_result watch_snapshots_over_tcp(const std::vector<std::string> &argument
 // `err` with the status source it names (a test's temporary file or
 // 127.0.0.1:port) written as SOURCE.
 std::string with_source_as_SOURCE(const std::string &err);
-
-// Fields of a status.dat block, in order.
-using dat_fields = std::vector<std::pair<std::string, std::string>>;
-
-// A status.dat block; host and service status blocks start from a checked,
-// notifying, unacknowledged entry whose state changed at 2009-11-23 14:07
-// UTC, and `fields` replace or add to that.
-std::string dat_block(const std::string &name, const dat_fields &fields);
-std::string dat_host(const std::string &host, int state, int state_type,
-                     const std::string &output, const dat_fields &extra = {});
-std::string dat_service(const std::string &host, const std::string &service,
-                        int state, int state_type, const std::string &output,
-                        const dat_fields &extra = {});
-
-// The fields of a status.log line joined by ';', without a line feed.
-std::string join_fields(const std::vector<std::string> &fields);
-
-// status.log lines: a 21-field host record and a 32-field service record,
-// state change at 2009-11-23 14:07 UTC, checks and notifications enabled.
-std::string log_host(const std::string &host, const std::string &status,
-                     const std::string &output);
-std::string log_service(const std::string &host, const std::string &service,
-                        const std::string &status, const std::string &state_type,
-                        const std::string &output, int active_checks = 1);
-
-// The two-line report of an entry whose state changed at 2009-11-23 14:07.
-std::string report(const std::string &label, const std::string &host,
-                   const std::string &service, const std::string &output);
 
 #endif

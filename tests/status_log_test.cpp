@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "parser_input.h"
-#include "status_feed.h"
+#include "status_text.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST(split_fields, cuts_at_separators_up_to_32_fields) {
 
 TEST(status_log, host_record_fills_its_columns) {
   parsed_status result;
-  parse(join_fields(host_fields()) + "\n", &result);
+  parse(log_line(host_fields()), &result);
   ASSERT_EQ(1, result.count);
   const stats_entry &e = result.entries[0];
   EXPECT_EQ(entry_host, e.type);
@@ -105,7 +105,7 @@ TEST(status_log, host_record_fills_its_columns) {
 
 TEST(status_log, service_record_fills_its_columns) {
   parsed_status result;
-  parse(join_fields(service_fields()) + "\n", &result);
+  parse(log_line(service_fields()), &result);
   ASSERT_EQ(1, result.count);
   const stats_entry &e = result.entries[0];
   EXPECT_EQ(entry_service, e.type);
@@ -162,7 +162,7 @@ TEST(status_log, header_names_the_record_and_its_time) {
     std::vector<std::string> fields = host_fields();
     fields[0] = c.header;
     parsed_status result;
-    parse(join_fields(fields) + "\n", &result);
+    parse(log_line(fields), &result);
     ASSERT_NE(nullptr, result.entries);
     ASSERT_EQ(c.accepted ? 1 : 0, result.count);
     if (c.accepted) {
@@ -187,9 +187,9 @@ TEST(status_log, field_counts_and_semicolons_in_the_output) {
     fields.back() = "out";
     if (c.extra < 0) fields.pop_back();
     for (int i = 1; i <= c.extra; i++) fields.push_back(std::to_string(i));
-    SCOPED_TRACE(join_fields(fields));
+    SCOPED_TRACE(log_line(fields));
     parsed_status result;
-    parse(join_fields(fields) + "\n", &result);
+    parse(log_line(fields), &result);
     if (c.output == nullptr) {
       EXPECT_EQ(0, result.count);
       continue;
@@ -217,7 +217,7 @@ TEST(status_log, status_texts_are_compared_whole_and_by_case) {
     service[3] = c.text;
     service[14] = c.text;
     parsed_status result;
-    parse(join_fields(host) + "\n" + join_fields(service) + "\n", &result);
+    parse(log_line(host) + log_line(service), &result);
     ASSERT_EQ(2, result.count);
     EXPECT_EQ(c.host_state, result.entries[0].current_state);
     EXPECT_EQ(c.service_state, result.entries[1].current_state);
@@ -239,7 +239,7 @@ TEST(status_log, state_type_and_check_type_words) {
     service[5] = c.text;
     service[8] = c.text;
     parsed_status result;
-    parse(join_fields(service) + "\n", &result);
+    parse(log_line(service), &result);
     ASSERT_EQ(1, result.count);
     EXPECT_EQ(c.state_type, result.entries[0].state_type);
     EXPECT_EQ(c.check_type, result.entries[0].check_type);
@@ -266,7 +266,7 @@ TEST(status_log, eight_bit_and_int_as_double_conversions) {
     host[10] = c.text;
     host[17] = c.text;
     parsed_status result;
-    parse(join_fields(host) + "\n", &result);
+    parse(log_line(host), &result);
     ASSERT_EQ(1, result.count);
     const stats_entry &e = result.entries[0];
     EXPECT_EQ(c.eight_bit, e.problem_has_been_acknowledged);
@@ -282,7 +282,7 @@ TEST(status_log, blanks_and_carriage_returns_stay_in_fields) {
   service[1] = " web1 ";
   service[31] = "OK - fine \r";
   parsed_status result;
-  parse(join_fields(service) + "\n", &result);
+  parse(log_line(service), &result);
   ASSERT_EQ(1, result.count);
   EXPECT_STREQ(" web1 ", result.entries[0].host_name);
   EXPECT_STREQ("OK - fine \r", result.entries[0].plugin_output);
@@ -297,11 +297,11 @@ TEST(status_log, null_array_only_without_data_lines) {
   } cases[] = {
       {"", false},
       {"# one\n#two\n", false},
-      {"#" + join_fields(host_fields()) + "\n", false},
+      {"#" + log_line(host_fields()), false},
       {"\n", true},
       {" # not a comment\n", true},
       {"[1] PROGRAM;1;2\n", true},
-      {"# x\n" + join_fields(short_host) + "\n", true},
+      {"# x\n" + log_line(short_host), true},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.text);
@@ -322,7 +322,7 @@ TEST(status_log, skipped_lines_between_records_keep_file_order) {
     for (int i = 0; i < 500; i++) {
       std::vector<std::string> fields = i % 2 ? service_fields() : host_fields();
       fields[1] = "h" + std::to_string(i);
-      text += join_fields(fields) + "\n";
+      text += log_line(fields);
       if (i % 3 == 0) text += "[1] PROGRAM;0;1\n\n";
     }
     parsed_status result;

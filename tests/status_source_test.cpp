@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
 #include "status_feed.h"
 
 namespace {

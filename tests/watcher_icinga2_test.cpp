@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
 #include "status_feed.h"
 
 namespace {

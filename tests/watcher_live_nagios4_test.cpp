@@ -19,12 +19,11 @@
 #include <vector>
 
 #include "live_nagios.h"
-#include "run_program.h"
+#include "poll_output.h"
 
 namespace {
 
 const long scenario_start = 1767225600;  // 2026/01/01 00:00 UTC
-const int wait_limit_seconds = 20;
 
 // Three hosts; services that go HARD at once, and two that retry first.
 std::string scenario_objects() {
@@ -178,17 +177,6 @@ struct watcher {
   size_t reported = 0;  // output bytes already checked
 };
 
-// The start of the last poll whose output is in `out`, read from its
-// "Checking @" line (the watchers run with TZ=UTC); 0 before any.
-time_t last_poll_start(const std::string &out) {
-  size_t at = out.rfind("Checking @ ");
-  tm fields{};
-  if (at == std::string::npos ||
-      strptime(out.c_str() + at + 11, "%a %b %d %H:%M:%S %Y", &fields) == nullptr)
-    return 0;
-  return timegm(&fields);
-}
-
 // Waits until the watcher has finished a poll that started after `after`.
 void wait_for_poll_after(const watcher &w, time_t after) {
   wait_until(
@@ -196,19 +184,15 @@ void wait_for_poll_after(const watcher &w, time_t after) {
         return last_poll_start(read_file(w.program.out_path)) > after ||
                !program_is_running(w.program);
       },
-      std::string("a new poll of sentrel ") + w.changes, wait_limit_seconds);
+      std::string("a new poll of sentrel ") + w.changes);
   if (!program_is_running(w.program)) ADD_FAILURE() << "sentrel " << w.changes << " ended";
 }
 
-// The report lines since the last call, without the "Checking @" lines.
+// The reports since the last call.
 std::string new_reports(watcher *w) {
   std::string out = read_file(w->program.out_path);
-  std::string reports;
-  size_t end = out.rfind('\n') + 1;
-  for (size_t line = w->reported; line < end; line = out.find('\n', line) + 1)
-    if (out.compare(line, 11, "Checking @ ") != 0)
-      reports += out.substr(line, out.find('\n', line) + 1 - line);
-  w->reported = end;
+  std::string reports = reports_in(out.substr(w->reported));
+  w->reported = out.rfind('\n') + 1;
   return reports;
 }
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "run_in_child.h"
+#include "run_program.h"
 #include "sanitizers.h"
 #include "support/fatal.h"
 #include "support/numbers.h"
@@ -65,7 +65,7 @@ TEST(stats_array, release_returns_the_memory_of_every_array) {
       {"negative count", -1, 0},
   };
   for (const auto &shape : shapes) {
-    child_result result = run_in_child([&] {
+    program_result result = run_forked([&] {
       std::string text(shape.text_size, 't');
 #ifndef SENTREL_ASAN  // whose shadow memory cannot live under a limit
       rlimit limit = {rlim_t{512} << 20, rlim_t{512} << 20};
