@@ -39,9 +39,7 @@ const int32_t most_entries = static_cast<int32_t>(INT32_MAX / sizeof(stats_entry
 
 }  // namespace
 
-void make_room_for_entry(stats_array *array) {
-  array->read = true;
-  if (array->count < array->allocated) return;
+void grow_entries(stats_array *array) {
   int64_t capacity = array->allocated == 0 ? 128 : INT64_C(2) * array->allocated;
   if (array->count >= most_entries)
     capacity = INT64_C(1) + array->count;

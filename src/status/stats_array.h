@@ -39,10 +39,16 @@ struct stats_array {
 // Whether the array was read at all (an allocated array with no entry was).
 inline bool was_read(const stats_array &array) { return array.read; }
 
-// Makes room for an entry at the count. The block doubles from 128 entries
-// (xrealloc, "stats array") up to the most whose byte size fits the signed
-// 32-bit sizes the wrappers take; one more then fails as an exact fit would.
-void make_room_for_entry(stats_array *array);
+// Grows the block for one more entry: it doubles from 128 entries (xrealloc,
+// "stats array") up to the most whose byte size fits the signed 32-bit sizes
+// the wrappers take; one more then fails as an exact fit would.
+void grow_entries(stats_array *array);
+
+// Makes room for an entry at the count. Inline, as every block or line asks.
+inline void make_room_for_entry(stats_array *array) {
+  array->read = true;
+  if (array->count >= array->allocated) grow_entries(array);
+}
 
 // Asks the memory for the entry `ahead` slots past the count, when the
 // block has room for it, so that its lines are at hand once a parser fills it.
