@@ -59,18 +59,20 @@ uint64_t line_names_hash(const char *host, size_t host_length, const char *servi
   return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
 }
 
-void hash_entry_names(stats_array *array) {
-  array->name_hashes.clear();
-  for (int32_t i = 0; i < array->count; i++)
-    array->name_hashes.push_back(
-        names_hash(array->entries[i].host_name, array->entries[i].service_description));
+void record_identities(stats_array *array) {
+  int32_t count = array->count;
+  array->identities.clear();
+  for (array->count = 0; array->count < count;) {
+    const stats_entry &entry = array->entries[array->count];
+    count_entry(array, names_hash(entry.host_name, entry.service_description));
+  }
 }
 
 void clear_stats_array(stats_array *array) {
   array->count = 0;
   array->read = false;
   rewind_text_arena(&array->texts);
-  array->name_hashes.clear();
+  array->identities.clear();
   array->downtimes.clear();
   clear_entry_lookup(&array->lookup);
 }

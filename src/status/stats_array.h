@@ -21,6 +21,16 @@ struct downtime_span {
   int64_t until;
 };
 
+// What a later poll's lookup reads of an entry, dense beside the entries,
+// which are large and far apart: one small record a lookup.
+struct entry_identity {
+  uint64_t hash;  // names_hash of its names
+  const char *host;
+  const char *service;
+  int32_t current_state;
+  int32_t state_type;
+};
+
 struct stats_array {
   stats_entry *entries = nullptr;  // room for `allocated`, kept when the array is cleared
   int32_t count = 0;
@@ -29,9 +39,9 @@ struct stats_array {
   // compare with this one; an array that was read may hold no entry.
   bool read = false;
   text_arena texts;  // every text of the entries
-  // names_hash of each counted entry, taken while the parser has the names
-  // at hand: the watcher looks entries up by it.
-  std::vector<uint64_t> name_hashes;
+  // The identity of each counted entry, its names hashed while the parser
+  // has them at hand: the watcher looks entries up by it.
+  std::vector<entry_identity> identities;
   std::vector<downtime_span> downtimes;
   entry_lookup lookup;  // what the watcher builds to look entries up by
 };
@@ -66,20 +76,21 @@ uint64_t names_hash(const char *host, const char *service);
 uint64_t line_names_hash(const char *host, size_t host_length, const char *service,
                          size_t service_length);
 
-// Counts the entry at the count, whose names have `hash`.
+// Counts the entry at the count, whole now, whose names have `hash`.
 inline void count_entry(stats_array *array, uint64_t hash) {
-  array->count++;
-  array->name_hashes.push_back(hash);
+  const stats_entry &entry = array->entries[array->count++];
+  array->identities.push_back({hash, entry.host_name, entry.service_description,
+                               entry.current_state, entry.state_type});
 }
 
-// Hashes the names of every entry afresh.
-void hash_entry_names(stats_array *array);
+// Records the identity of every entry afresh.
+void record_identities(stats_array *array);
 
-// The names_hash of every entry, hashed from the entries first for an array
+// The identity of every entry, recorded from the entries first for an array
 // that was not counted by count_entry. Inline, as lookups ask twice an entry.
-inline const uint64_t *name_hashes_of(stats_array *array) {
-  if (array->name_hashes.size() != static_cast<size_t>(array->count)) hash_entry_names(array);
-  return array->name_hashes.data();
+inline const entry_identity *identities_of(stats_array *array) {
+  if (array->identities.size() != static_cast<size_t>(array->count)) record_identities(array);
+  return array->identities.data();
 }
 
 // Empties the array for the next reading, keeping its memory.

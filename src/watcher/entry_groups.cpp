@@ -121,7 +121,7 @@ void build_entry_groups(stats_array *array, group_key key, bool (*include)(const
   groups->key = key;
   groups->built = true;
   const stats_entry *entries = array->entries;
-  const uint64_t *hashes = name_hashes_of(array);
+  const entry_identity *identities = identities_of(array);
   std::vector<int32_t> &included = groups->included;
   for (int32_t i = 0; i < array->count; i++) {
     // Entries lie far apart, and slots land anywhere: asking for those some
@@ -140,10 +140,10 @@ void build_entry_groups(stats_array *array, group_key key, bool (*include)(const
   for (size_t k = 0; k < included.size(); k++) {
     int32_t i = included[k];
     if (key == group_key::identity && k + 16 < included.size())
-      __builtin_prefetch(&home_slot(*groups, hashes[included[k + 16]]));
+      __builtin_prefetch(&home_slot(*groups, identities[included[k + 16]].hash));
     const stats_entry &entry = entries[i];
     uint64_t hash = key == group_key::identity
-                        ? hashes[i]
+                        ? identities[i].hash
                         : group_hash(key, entry.host_name, entry.service_description);
     group_slot &slot =
         groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];

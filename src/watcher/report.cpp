@@ -75,7 +75,9 @@ bool has_names(const stats_entry &candidate, const char *host, const char *servi
   return same_text(candidate.host_name, host) && same_text(candidate.service_description, service);
 }
 
-entry_state state_of(const stats_entry &entry) { return {entry.current_state, entry.state_type}; }
+entry_state state_of(const entry_identity &identity) {
+  return {identity.current_state, identity.state_type};
+}
 
 bool has_no_checks(const stats_entry *entry) {
   return entry->active_checks_enabled == 0 && entry->passive_checks_enabled == 0;
@@ -113,8 +115,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   // division.
   int64_t start = lookup_cursor;
   if (start >= count || start < 0) start = ((start % count) + count) % count;
-  const stats_entry *entries = array->entries;
-  const uint64_t *hashes = name_hashes_of(array);
+  const entry_identity *identities = identities_of(array);
   entry_lookup *lookup = &array->lookup;
   int32_t found = -1;
   // In an unchanged file order the match is the last one or its successor:
@@ -122,10 +123,12 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   // hash differs cannot match.
   for (int64_t k = 0; k < 2 && k < count && found < 0 && lookup->in_file_order; k++) {
     int32_t candidate = static_cast<int32_t>(start + k < count ? start + k : start + k - count);
-    if (hashes[candidate] == hash && has_names(entries[candidate], host, service))
+    const entry_identity &identity = identities[candidate];
+    if (identity.hash == hash && same_text(identity.host, host) &&
+        same_text(identity.service, service))
       found = candidate;
   }
-  if (found >= 0) *state = state_of(entries[found]);
+  if (found >= 0) *state = state_of(identities[found]);
   // Otherwise the walk's answer is the identity's first index at or after
   // the cursor, or, wrapping, its first index of all.
   if (found < 0) {
@@ -136,7 +139,7 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
     // The group's slot holds its first entry's state: no entry to read.
-    *state = found == *same.begin ? same.first_state : state_of(entries[found]);
+    *state = found == *same.begin ? same.first_state : state_of(identities[found]);
     int64_t step = found >= start ? found - start : found - start + count;
     lookup->in_file_order = step < 2;
   }
@@ -144,25 +147,15 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   return found;
 }
 
-// The fields a lookup reads of an entry: its names, state and state type.
-void prefetch_lookup_fields(const stats_entry &entry) {
-  __builtin_prefetch(&entry.host_name);
-  __builtin_prefetch(&entry.state_type);
-}
-
-// Lookups read entries far apart in memory, each a wait: asking for those
-// some lookups ahead lets the waits overlap (in a reordered file, for the
-// slot of the previous array's groups). No answer depends on it.
-void prefetch_lookup_ahead(const uint64_t *current_hashes, const stats_array &current,
-                           int32_t index, const stats_array &previous) {
-  const int32_t ahead = 8;
-  if (index + 3 * ahead >= current.count) return;
-  prefetch_lookup_fields(current.entries[index + ahead]);
+// In a reordered file a lookup lands on a random slot of the previous
+// array's groups, each a wait: asking for the slot some lookups ahead lets
+// the waits overlap. No answer depends on it.
+void prefetch_lookup_ahead(const entry_identity *current, int32_t index, int32_t count,
+                           const stats_array &previous) {
+  const int32_t ahead = 16;
   const entry_groups &groups = previous.lookup.by_identity;
-  if (groups.built)
-    __builtin_prefetch(&home_slot(groups, current_hashes[index + 3 * ahead]));
-  else if (lookup_cursor >= 0 && lookup_cursor < previous.count - ahead)
-    prefetch_lookup_fields(previous.entries[lookup_cursor + ahead]);
+  if (groups.built && index + ahead < count)
+    __builtin_prefetch(&home_slot(groups, current[index + ahead].hash));
 }
 
 // changed_since_previous for the two entries' states alone.
@@ -188,12 +181,13 @@ void report_entry(stats_array *current, int32_t index, stats_array *previous,
   if (!was_read(*previous)) {
     reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
-    const uint64_t *hashes = name_hashes_of(current);
-    prefetch_lookup_ahead(hashes, *current, index, *previous);
+    const entry_identity *identities = identities_of(current);
+    const entry_identity &identity = identities[index];
+    prefetch_lookup_ahead(identities, index, current->count, *previous);
     entry_state before;
-    int32_t match = find_named_entry(previous, hashes[index], entry.host_name,
-                                     entry.service_description, &before);
-    reported = match < 0 || change_is_reported(before, state_of(entry), hard_only);
+    int32_t match =
+        find_named_entry(previous, identity.hash, identity.host, identity.service, &before);
+    reported = match < 0 || change_is_reported(before, state_of(identity), hard_only);
   }
   if (reported) print_report_line(&entry, layout);
 }
@@ -231,7 +225,7 @@ bool has_downtime_in_effect(stats_array *array, int32_t index) {
     array->lookup.downtimes_ordered = true;
   }
   const stats_entry &entry = array->entries[index];
-  downtime_span key = {name_hashes_of(array)[index], nullptr, nullptr, 0, 0};
+  downtime_span key = {identities_of(array)[index].hash, nullptr, nullptr, 0, 0};
   auto same_hash = std::equal_range(downtimes.begin(), downtimes.end(), key, hash_before);
   for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
     if (has_names(entry, downtime->host, downtime->service) &&
