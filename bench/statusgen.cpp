@@ -1,9 +1,6 @@
-// sentrel-statusgen: writes a generated Nagios status file to standard
-// output, to try sentrel on a site of any size. The site's hosts and
-// services, some in trouble, acknowledged, in downtime or commented, change
-// from poll to poll; they are written in status.dat as Nagios 4.4 writes it,
-// every key included, or in status.log as Nagios 1.x wrote it. A seed gives
-// the same bytes on every platform.
+// sentrel-statusgen: writes a generated site of any size to standard output, as the status.dat of
+// Nagios 4.4 with every key or the status.log of Nagios 1.x. Hosts and services, some in trouble,
+// acknowledged, in downtime or commented, change from poll to poll; a seed gives the same bytes.
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,8 +22,7 @@ struct site_shape {
   bool shuffled = false;           // the blocks (or lines) after the file's head in random order
 };
 
-// splitmix64's state: unlike the standard distributions, its output is
-// fixed by its definition.
+// splitmix64's state: unlike the standard distributions, its output is fixed by its definition.
 using prng = uint64_t;
 
 uint64_t next_random(prng *random) {
@@ -171,8 +167,7 @@ site next_poll(const site &base, double change_fraction, uint64_t seed) {
 const char *const host_roles[] = {"web", "app", "db", "cache", "mail", "lb", "sw", "fw", "vm", "nas"};
 constexpr int32_t host_role_count = sizeof host_roles / sizeof host_roles[0];
 
-// A check and what its plugin prints in each state (Nagios turns `;` into
-// `:`, so none of these holds one).
+// A check and what its plugin prints in each state (none holds a `;`: Nagios turns it into `:`).
 struct service_check {
   const char *description;
   const char *command;
@@ -274,8 +269,7 @@ const char *service_output(const object_state &o, int32_t service) {
   return o.pending ? "" : check_of(service).output[o.state];
 }
 
-// Figures that differ between objects but not between polls: each object
-// draws them from a random stream of its own.
+// Figures that differ between objects but not between polls, from each object's own stream.
 struct check_figures {
   double execution_time, latency;
   int64_t last_check;
@@ -293,9 +287,8 @@ check_figures figures_of(const site &s, int32_t i) {
           static_cast<int32_t>(random_below(&r, 100000))};
 }
 
-// Writes `b`, the file's head, then `count` blocks (or lines) that
-// `append_block` appends by their number: in that order, or shuffled by a
-// seed that is not 0.
+// Writes `b`, the file's head, then `count` blocks (or lines) that `append_block` appends by
+// number: in that order, or shuffled by a seed that is not 0.
 template <typename Append>
 void write_blocks(std::string b, int32_t count, uint64_t shuffle_seed, FILE *out, Append append_block) {
   std::vector<int32_t> order(static_cast<size_t>(count));
@@ -357,8 +350,7 @@ struct status_dat_site {
   std::vector<annotation> downtimes;
 };
 
-// The keys that hosts and services share, in runs that stand in the same
-// order in both blocks.
+// The runs of keys that hosts and services share in the same order.
 void check_keys(std::string *b, const object_state &o, const check_figures &f) {
   keys(b, {{"check_period", "24x7"}, {"notification_period", "24x7"}, {"importance", 0},
            {"check_interval", "5.000000"}, {"retry_interval", "1.000000"}, {"event_handler", ""},
@@ -458,9 +450,10 @@ void contact_block(std::string *b, const site &s, int32_t contact) {
   *b += "\t}\n\n";
 }
 
-// The lines that name the host (and service) a comment or downtime is for.
-void owner_keys(std::string *b, const site &s, int32_t i) {
+// Opens a comment's or downtime's block (`kind`) with the host (and service) it is for.
+void annotation_head(std::string *b, const site &s, int32_t i, const char *kind) {
   object_identity id = identify(s, i);
+  *b += (id.is_host ? "host" : "service") + std::string(kind) + " {\n";
   keys(b, {{"host_name", host_name(id.host)}});
   if (!id.is_host) keys(b, {{"service_description", service_description(id.service)}});
 }
@@ -479,8 +472,7 @@ std::string comment_text(const site &s, const annotation &a) {
 }
 
 void comment_block(std::string *b, const site &s, const annotation &a) {
-  *b += identify(s, a.object).is_host ? "hostcomment {\n" : "servicecomment {\n";
-  owner_keys(b, s, a.object);
+  annotation_head(b, s, a.object, "comment");
   keys(b, {{"entry_type", a.entry_type}, {"comment_id", a.comment_id},
            {"source", a.entry_type == comment_user},
            {"persistent", a.entry_type != comment_downtime}, {"entry_time", entry_time(a)},
@@ -491,8 +483,7 @@ void comment_block(std::string *b, const site &s, const annotation &a) {
 }
 
 void downtime_block(std::string *b, const site &s, const annotation &a) {
-  *b += identify(s, a.object).is_host ? "hostdowntime {\n" : "servicedowntime {\n";
-  owner_keys(b, s, a.object);
+  annotation_head(b, s, a.object, "downtime");
   keys(b, {{"downtime_id", a.downtime_id}, {"comment_id", a.comment_id},
            {"entry_time", entry_time(a)}, {"start_time", entry_time(a)}, {"flex_downtime_start", 0},
            {"end_time", entry_time(a) + 7200}, {"triggered_by", 0}, {"fixed", 1},
@@ -534,8 +525,7 @@ void info_blocks(std::string *b, const status_dat_site &d) {
   *b += "\t}\n\n";
 }
 
-// Nagios numbers comments and downtimes in object order; each object has a
-// user comment, an acknowledgement and a downtime as its flags say.
+// Comments and downtimes, numbered in object order as Nagios does, as each object's flags ask.
 status_dat_site annotate(const site &s) {
   status_dat_site d{s, {}, {}};
   int32_t comment_id = 0;
@@ -552,8 +542,7 @@ status_dat_site annotate(const site &s) {
   return d;
 }
 
-// Block k after the file's head, in Nagios' order: hosts, services,
-// contacts, comments, downtimes.
+// Block k after the file's head, in Nagios' order: hosts, services, contacts, comments, downtimes.
 void dat_block(std::string *b, const status_dat_site &d, int32_t k) {
   int32_t objects = static_cast<int32_t>(d.s.objects.size());
   int32_t comments = static_cast<int32_t>(d.comments.size());
@@ -575,8 +564,7 @@ void write_status_dat(const site &s, uint64_t shuffle_seed, FILE *out) {
                [&](std::string *block, int32_t k) { dat_block(block, d, k); });
 }
 
-// status.log: a comment, a PROGRAM line, then a HOST line of 21 fields per
-// host and a SERVICE line of 32 per service.
+// status.log: a comment, a PROGRAM line, a HOST line of 21 fields per host, 32 in a SERVICE line.
 
 const char *const service_status[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
 
@@ -590,8 +578,8 @@ void host_line(std::string *line, const site &s, int32_t host) {
                 o.last_state_change, o.acknowledged, s.now - o.last_state_change,
                 o.state == host_down ? 3600 : 0, 0, notified ? o.last_hard_state_change : 0,
                 notified});
-  // Then notifications, event handler, checks and flap detection enabled,
-  // flapping, state changes, downtime, failure prediction, performance data.
+  // Then notifications, handler, checks, flap detection enabled, flapping, state changes,
+  // downtime, failure prediction, performance data.
   fields(line, {f.notifications_enabled, 1, 1, 1, 0,
                 fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1,
                 host_output(o)});
