@@ -1,8 +1,7 @@
 #!/usr/bin/env perl
-# Lists the current HARD problems in a Nagios status.dat as sentrel's first
-# poll does, one line each in sentrel's one-line form, reading the file with
-# Nagios::StatusLog (Debian's libnagios-object-perl): what a Perl operator
-# would run instead of sentrel.
+# Lists the current HARD problems in a Nagios status.dat as sentrel's first poll does, in its
+# one-line form, reading the file with Nagios::StatusLog (Debian's libnagios-object-perl): what a
+# Perl operator would run instead of sentrel.
 use strict;
 use warnings;
 use Nagios::StatusLog;

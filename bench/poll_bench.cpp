@@ -64,8 +64,7 @@ struct site_files {
   std::string reports;  // of its fresh first polls, which the peers are checked against
 };
 
-// A fresh first poll is made by a process started for it alone, as at
-// sentrel's start; the others by one that has made polls before.
+// A fresh first poll runs in a process of its own, as at sentrel's start; the others follow polls.
 enum : int32_t {
   first_poll, fresh_first_poll, same_order_poll, changed_poll, shuffled_poll, poll_kind_count
 };
@@ -161,7 +160,6 @@ double time_read_floor(const std::string &path) {
   return seconds_now() - start;
 }
 
-// The watcher's state between polls.
 struct poller {
   watch_settings settings;
   watch_state state;
@@ -341,8 +339,7 @@ double median(std::vector<double> values) {
 
 std::string with_thousands(int32_t n) {
   std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<size_t>(i), ",");
+  for (size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
   return digits;
 }
 
@@ -352,11 +349,9 @@ double megabytes(const row &r) {
 }
 
 void print_poll_table(FILE *out, const std::vector<row> &rows) {
-  fprintf(out,
-          "### Each kind of poll\n\n"
-          "| format | services | MB | kind of poll | read floor ms | median ms |"
-          " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
-          "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
+  fprintf(out, "### Each kind of poll\n\n| format | services | MB | kind of poll | read floor ms |"
+               " median ms | fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
+               "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
   for (const row &r : rows) {
     auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
     // The median over the polls of each poll's time over its own floor.
@@ -372,11 +367,9 @@ void print_poll_table(FILE *out, const std::vector<row> &rows) {
 
 // A row per size and tool, sentrel's fresh first poll first.
 void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector<row> &peers) {
-  fprintf(out,
-          "### The tools operators would use instead\n\n"
-          "| services | MB | tool | runs | median ms | fastest-slowest ms |"
-          " x sentrel's first poll | peak RSS MiB |\n"
-          "|--:|--:|---|--:|--:|--:|--:|--:|\n");
+  fprintf(out, "### The tools operators would use instead\n\n| services | MB | tool | runs |"
+               " median ms | fastest-slowest ms | x sentrel's first poll | peak RSS MiB |\n"
+               "|--:|--:|---|--:|--:|--:|--:|--:|\n");
   for (const row &sentrel : rows) {
     if (sentrel.files->format != dat_format || sentrel.kind != fresh_first_poll) continue;
     std::vector<const row *> tools{&sentrel};
