@@ -39,8 +39,7 @@ struct peer {
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
-  int32_t repetitions = 11;
-  int32_t rss_repetitions = 3;
+  int32_t repetitions = 11, rss_repetitions = 3;
   std::string change_fraction = "0.02";
   const char *chart_data = nullptr;
   std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";

@@ -13,12 +13,10 @@
 namespace {
 
 struct site_shape {
-  int32_t hosts = 1000;
-  int32_t services_per_host = 10;
+  int32_t hosts = 1000, services_per_host = 10;
   uint64_t seed = 1;
   double problem_fraction = 0.05;  // services not OK
   double change_fraction = -1;     // at least 0: the site one poll later, this much of it changed
-  bool shuffled = false;           // the blocks (or lines) after the file's head in random order
 };
 
 // splitmix64's state: unlike the standard distributions, its output is fixed by its definition.
@@ -42,8 +40,7 @@ uint32_t random_below(prng *random, uint32_t n) {
 // States as Nagios writes them.
 enum : int32_t { service_ok, service_warning, service_critical, service_unknown };
 enum : int32_t { host_up, host_down };
-constexpr int32_t host_max_attempts = 2;
-constexpr int32_t service_max_attempts = 3;
+constexpr int32_t host_max_attempts = 2, service_max_attempts = 3;
 
 // What differs between hosts or services.
 struct object_state {
@@ -55,7 +52,6 @@ struct object_state {
   int64_t last_state_change, last_hard_state_change;
 };
 
-// Hosts first, then the services of host 0, of host 1, ...
 enum : int32_t { comment_user = 1, comment_downtime = 2, comment_acknowledgement = 4 };
 
 // A comment block, and the downtime block it explains if any.
@@ -67,7 +63,7 @@ struct annotation {
 struct site {
   site_shape shape;
   int64_t now;
-  std::vector<object_state> objects;
+  std::vector<object_state> objects;  // hosts first, then the services of host 0, of host 1, ...
   std::vector<annotation> comments, downtimes;  // as annotate() numbers them for status.dat
 };
 
@@ -610,11 +606,11 @@ void write_status_log(const site &s, uint64_t shuffle_seed, FILE *out) {
 
 int main(int argc, char **argv) {
   site_shape shape;
-  bool status_log = false, bad_option = false;
+  bool status_log = false, shuffled = false, bad_option = false;
   for (int option; (option = getopt(argc, argv, "xrn:m:s:p:c:")) != -1;) {
     switch (option) {
       case 'x': status_log = true; break;
-      case 'r': shape.shuffled = true; break;
+      case 'r': shuffled = true; break;
       case 'n': shape.hosts = atoi(optarg); break;
       case 'm': shape.services_per_host = atoi(optarg); break;
       case 's': shape.seed = strtoull(optarg, nullptr, 10); break;
@@ -639,7 +635,7 @@ int main(int argc, char **argv) {
   }
   site s = make_site(shape);
   if (shape.change_fraction >= 0) s = next_poll(s, shape.change_fraction, shape.seed + 1);
-  uint64_t shuffle_seed = shape.shuffled ? shape.seed + 2 : 0;  // 0: Nagios' own order
+  uint64_t shuffle_seed = shuffled ? shape.seed + 2 : 0;  // 0: Nagios' own order
   if (status_log)
     write_status_log(s, shuffle_seed, stdout);
   else
