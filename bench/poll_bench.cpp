@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -39,12 +39,11 @@ struct peer {
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
-  int32_t repetitions = 11, rss_repetitions = 3;
+  int32_t repetitions = 11, rss_repetitions = 3, peer_runs = 3;
   std::string change_fraction = "0.02";
   const char *chart_data = nullptr;
   std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
   std::vector<peer> peers;
-  int32_t peer_runs = 3;
 };
 
 const struct {
@@ -141,9 +140,8 @@ bench_options parse_options(int argc, char **argv) {
 }
 
 double seconds_now() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+  auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(since_epoch).count();
 }
 
 // Seconds of a plain read() loop over the file in 4096-byte blocks.

@@ -47,8 +47,7 @@ struct object_state {
   int32_t state;
   bool hard;
   int32_t attempt;
-  bool acknowledged, in_downtime, commented;
-  bool pending;  // never checked
+  bool acknowledged, in_downtime, commented, pending;  // pending: never checked
   int64_t last_state_change, last_hard_state_change;
 };
 
