@@ -117,12 +117,9 @@ void change_service(prng *random, int64_t now, object_state *service) {
     service->last_hard_state_change = now;
     return;
   }
-  if (service->pending || service->state != service_ok) {
-    *service = service_in(service_ok, true, random, now);
-  } else {
-    bool hard = chance(random, 0.3);
-    *service = service_in(problem_state(random), hard, random, now);
-  }
+  bool recovers = service->pending || service->state != service_ok;
+  bool hard = recovers || chance(random, 0.3);  // drawn before a problem's state
+  *service = service_in(recovers ? service_ok : problem_state(random), hard, random, now);
   service->last_state_change = now;
   if (service->hard) service->last_hard_state_change = now;
 }
