@@ -191,7 +191,7 @@ double time_poll(poller *p, const site_files &files, int32_t kind) {
 }
 
 // A process of its own for polls of one kind (after polls_flag: kind, polls, format, services,
-// the three paths); a fresh first poll, as at sentrel's start, writes one-line reports for the peers.
+// the three paths); a fresh first poll, as at sentrel's start, writes one-line reports for peers.
 const char polls_flag[] = "--polls";
 
 int polls_child(char **argv) {
