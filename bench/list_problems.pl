@@ -1,8 +1,7 @@
 #!/usr/bin/env perl
-# Lists the current HARD problems in a Nagios status.dat as sentrel's first
-# poll does, one line each in sentrel's one-line form, reading the file with
-# Nagios::StatusLog (Debian's libnagios-object-perl): what a Perl operator
-# would run instead of sentrel.
+# Lists the current HARD problems in a Nagios status.dat as sentrel's first poll does, in its
+# one-line form, reading the file with Nagios::StatusLog (Debian's libnagios-object-perl): what a
+# Perl operator would run instead of sentrel.
 use strict;
 use warnings;
 use Nagios::StatusLog;
@@ -32,8 +31,7 @@ for my $host ($log->list_hosts) {
 my %down_hosts = map { $_->{host_name} => 1 } grep { $_->{current_state} =~ /^[12]$/ } @hosts;
 for my $entry (grep { is_problem($_, \%down_hosts) } @hosts, @services) {
     my $state = $entry->{current_state};
-    # A host DOWN is labelled as one UNREACHABLE: CRIT.
-    $state = 2 if !defined $entry->{service_description} && $state == 1;
+    $state = 2 if !defined $entry->{service_description} && $state == 1;  # host DOWN shows as CRIT
     printf "%s %s %s %s, %s\n", strftime('%Y/%m/%d %H:%M', localtime $entry->{last_state_change}),
         (' OK ', 'WARN', 'CRIT', ' ?? ')[$state], $entry->{host_name},
         $entry->{service_description} // '', $entry->{plugin_output} // '';

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""Lists the current HARD problems in a Nagios status.dat as sentrel's first
-poll does, one line each in sentrel's one-line form: what an operator would
-write instead, with the standard library alone, or with --pynag reading the
-file with pynag's StatusDat (Debian's python3-pynag).
+"""Lists the current HARD problems in a Nagios status.dat as sentrel's first poll does, in its
+one-line form: what an operator would write instead, with the standard library alone, or with
+--pynag reading the file with pynag's StatusDat (Debian's python3-pynag).
 
 usage: list_problems.py [--pynag] status.dat
 """
@@ -31,7 +30,6 @@ def read_status_dat(path):
 
 def read_with_pynag(path):
     from pynag.Parsers.status_dat import StatusDat
-
     status = StatusDat(filename=path)
     status.parse()
     return status.data.get("hoststatus", []), status.data.get("servicestatus", [])
@@ -69,9 +67,8 @@ def main(arguments):
     hosts, services = reader(arguments[0])
     # A host that is down or unreachable hides the problems of its services.
     down_hosts = {host["host_name"] for host in hosts if host.get("current_state") in ("1", "2")}
-    out = open(sys.stdout.fileno(), "w", encoding="utf-8", errors="surrogateescape", closefd=False)
-    out.writelines(report_line(entry) for entry in hosts + services if is_problem(entry, down_hosts))
-    out.flush()
+    sys.stdout.reconfigure(encoding="utf-8", errors="surrogateescape")
+    sys.stdout.writelines(report_line(e) for e in hosts + services if is_problem(e, down_hosts))
 
 
 if __name__ == "__main__":

@@ -1,7 +1,5 @@
-// sentrel_poll_bench: what whole polls of large sites cost against the cost
-// of merely reading the same file, the memory the watcher holds, and what
-// the tools an operator would run instead take for the same work. Prints
-// Markdown tables; reports go to /dev/null, as to a terminal nobody reads.
+// sentrel_poll_bench: what whole polls of large sites cost against merely reading the file, the
+// watcher's peak memory, and what the tools an operator would run instead take for the same work.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,10 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -41,13 +39,11 @@ struct peer {
 
 struct bench_options {
   std::vector<int32_t> sizes{1000, 10000, 100000};
-  int32_t repetitions = 11;
-  int32_t rss_repetitions = 3;
+  int32_t repetitions = 11, rss_repetitions = 3, peer_runs = 3;
   std::string change_fraction = "0.02";
   const char *chart_data = nullptr;
   std::string directory = getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp";
   std::vector<peer> peers;
-  int32_t peer_runs = 3;
 };
 
 const struct {
@@ -66,8 +62,7 @@ struct site_files {
   std::string reports;  // of its fresh first polls, which the peers are checked against
 };
 
-// A fresh first poll is made by a process started for it alone, as at
-// sentrel's start; the others by one that has made polls before.
+// A fresh first poll runs in a process of its own, as at sentrel's start; the others follow polls.
 enum : int32_t {
   first_poll, fresh_first_poll, same_order_poll, changed_poll, shuffled_poll, poll_kind_count
 };
@@ -101,11 +96,6 @@ std::string quoted(const std::string &text) {
 
 // The run's directory, removed with all it holds however the run ends.
 std::string work_directory;
-
-void remove_work_directory() {
-  if (system(("rm -rf " + quoted(work_directory)).c_str()) != 0)
-    fprintf(stderr, "sentrel_poll_bench: cannot remove %s\n", work_directory.c_str());
-}
 
 void require(bool ok, const char *what, const std::string &detail) {
   if (ok) return;
@@ -150,9 +140,8 @@ bench_options parse_options(int argc, char **argv) {
 }
 
 double seconds_now() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+  auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(since_epoch).count();
 }
 
 // Seconds of a plain read() loop over the file in 4096-byte blocks.
@@ -168,7 +157,6 @@ double time_read_floor(const std::string &path) {
   return seconds_now() - start;
 }
 
-// The watcher's state between polls.
 struct poller {
   watch_settings settings;
   watch_state state;
@@ -192,9 +180,8 @@ void poll_file(poller *p, const site_files &files, file_role role,
   p->previous_path = files.path[role];
 }
 
-// Seconds of one poll of `kind`, after whatever untimed poll it takes to
-// hold the kind's previous array. Each timed poll releases one array: the
-// previous one, or a first poll its own, as the watcher would a poll later.
+// Seconds of one poll of `kind`, after any untimed poll that makes its previous array. Each timed
+// poll releases one array (the previous one, or a first poll its own), as the watcher would.
 double time_poll(poller *p, const site_files &files, int32_t kind) {
   file_role previous = poll_kinds[kind].previous;
   if (previous == no_file || p->previous_path != files.path[previous]) poll_file(p, files, previous);
@@ -204,10 +191,8 @@ double time_poll(poller *p, const site_files &files, int32_t kind) {
   return seconds_now() - start;
 }
 
-// A fresh process that makes polls of one kind, given after polls_flag the
-// kind, the number of polls, the format, the services and the three paths.
-// A fresh first poll is made as sentrel's start makes it, and writes its
-// reports on one line each, for the peers.
+// A process of its own for polls of one kind (after polls_flag: kind, polls, format, services,
+// the three paths); a fresh first poll, as at sentrel's start, writes one-line reports for peers.
 const char polls_flag[] = "--polls";
 
 int polls_child(char **argv) {
@@ -223,10 +208,8 @@ int polls_child(char **argv) {
   return 0;
 }
 
-// A small process of this program, given launch_flag, an output path and a
-// command, runs the command with its output into that path and prints the
-// seconds and the peak memory it took: on Linux a process's peak memory
-// counts that of the process it was started from, and this one is large.
+// Runs a command (after launch_flag: output path, command) and prints its seconds and peak memory.
+// On Linux a child's peak memory counts that of its parent, so this small process starts it.
 const char launch_flag[] = "--launch";
 
 int launch_child(char **argv) {
@@ -246,9 +229,8 @@ int launch_child(char **argv) {
   return fflush(stdout) == 0 ? 0 : 1;
 }
 
-// The seconds of `command`, a shell command line that must exit with 0, run
-// through the launcher (`self`) with its output into `out_path`; its peak
-// memory is added to `peak_rss_mib`.
+// The seconds of shell `command`, which must exit with 0, run by the launcher (`self`) with its
+// output into `out_path`; its peak memory goes into `peak_rss_mib`.
 double run_process(const char *self, const std::string &command, const std::string &out_path,
                    double *peak_rss_mib) {
   std::string line = quoted(self) + " " + launch_flag + " " + quoted(out_path) + " " + command;
@@ -278,9 +260,8 @@ std::vector<std::string> sorted_lines(const std::string &path) {
   return lines;
 }
 
-// Runs every peer over the base status.dat, round after round, so that a
-// spell in which the machine runs slower falls on all of them alike. A peer
-// that lists other problems than sentrel would be timed at other work.
+// Runs the peers in rounds, so that a slow spell of the machine falls on all alike, and checks
+// their lists: a peer that lists other problems than sentrel would be timed at other work.
 void time_peers(const char *self, const bench_options &o, const site_files &files,
                 std::vector<row> *peers) {
   size_t first = peers->size();
@@ -299,8 +280,7 @@ void time_peers(const char *self, const bench_options &o, const site_files &file
     }
 }
 
-// Writes the files of every format and size before anything is measured,
-// with the generator a user runs.
+// Writes every format and size with the generator a user runs, before anything is measured.
 std::vector<site_files> write_files(const bench_options &o) {
   const char *const suffixes[] = {"", "-next", "-shuffled"};
   const std::string role_options[] = {"", " -c " + quoted(o.change_fraction), " -r"};
@@ -323,9 +303,8 @@ std::vector<site_files> write_files(const bench_options &o) {
   return all;
 }
 
-// Times one poll of its kind into `r`, after a read floor of its own. An
-// untimed poll of the kind comes first, so that the timed one follows the
-// polls a watcher would have made before it; a fresh process follows none.
+// Times a poll into `r` after a read floor of its own, and after an untimed poll of the kind, as a
+// watcher would have made before (a fresh process follows none).
 void time_one_poll(const char *self, poller *p, row *r) {
   const site_files &files = *r->files;
   bool fresh = r->kind == fresh_first_poll;
@@ -335,10 +314,8 @@ void time_one_poll(const char *self, poller *p, row *r) {
                              : time_poll(p, files, r->kind));
 }
 
-// Fills in `rows`, a row per file set and kind in that order. First polls
-// come first, all in a row, as a watcher makes them only once; then the
-// later kinds are polled in turn, round after round, so that a spell in
-// which the machine runs slower falls on every kind alike.
+// Fills in `rows` (per file set, a row per kind): first polls in a row, as a watcher makes them
+// once, then the later kinds in rounds, so that a slow spell of the machine falls on all alike.
 void time_polls(const char *self, const bench_options &o, std::vector<row> *rows) {
   poller p;
   for (size_t set = 0; set < rows->size(); set += poll_kind_count) {
@@ -362,8 +339,7 @@ double median(std::vector<double> values) {
 
 std::string with_thousands(int32_t n) {
   std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<size_t>(i), ",");
+  for (size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
   return digits;
 }
 
@@ -373,11 +349,9 @@ double megabytes(const row &r) {
 }
 
 void print_poll_table(FILE *out, const std::vector<row> &rows) {
-  fprintf(out,
-          "### Each kind of poll\n\n"
-          "| format | services | MB | kind of poll | read floor ms | median ms |"
-          " fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
-          "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
+  fprintf(out, "### Each kind of poll\n\n| format | services | MB | kind of poll | read floor ms |"
+               " median ms | fastest-slowest ms | median x floor | MB/s | peak RSS MiB |\n"
+               "|---|--:|--:|---|--:|--:|--:|--:|--:|--:|\n");
   for (const row &r : rows) {
     auto range = std::minmax_element(r.seconds.begin(), r.seconds.end());
     // The median over the polls of each poll's time over its own floor.
@@ -393,11 +367,9 @@ void print_poll_table(FILE *out, const std::vector<row> &rows) {
 
 // A row per size and tool, sentrel's fresh first poll first.
 void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector<row> &peers) {
-  fprintf(out,
-          "### The tools operators would use instead\n\n"
-          "| services | MB | tool | runs | median ms | fastest-slowest ms |"
-          " x sentrel's first poll | peak RSS MiB |\n"
-          "|--:|--:|---|--:|--:|--:|--:|--:|\n");
+  fprintf(out, "### The tools operators would use instead\n\n| services | MB | tool | runs |"
+               " median ms | fastest-slowest ms | x sentrel's first poll | peak RSS MiB |\n"
+               "|--:|--:|---|--:|--:|--:|--:|--:|\n");
   for (const row &sentrel : rows) {
     if (sentrel.files->format != dat_format || sentrel.kind != fresh_first_poll) continue;
     std::vector<const row *> tools{&sentrel};
@@ -415,9 +387,8 @@ void print_peer_table(FILE *out, const std::vector<row> &rows, const std::vector
   fprintf(out, "\n");
 }
 
-// Gnuplot data: a block per format, each with a line of column titles, then
-// a line per size with the median read floor, the median of each kind of
-// poll and, for status.dat, of each peer, in milliseconds.
+// Gnuplot data: a block per format of column titles, then a line per size with the medians in ms
+// of the read floor, each kind of poll and, for status.dat, each peer.
 void write_chart_data(FILE *out, const bench_options &o, const std::vector<row> &rows,
                       const std::vector<row> &peers) {
   for (int32_t format = 0; format < format_count; format++) {
@@ -447,9 +418,11 @@ int main(int argc, char **argv) {
   bench_options o = parse_options(argc, argv);
   work_directory = o.directory + "/sentrel-bench-XXXXXX";
   require(mkdtemp(&work_directory[0]) != nullptr, "cannot make a directory in", o.directory);
-  atexit(remove_work_directory);
-  // The tables keep standard output; descriptor 1, where the watcher
-  // writes its reports, goes to /dev/null.
+  atexit([] {
+    if (system(("rm -rf " + quoted(work_directory)).c_str()) != 0)
+      fprintf(stderr, "sentrel_poll_bench: cannot remove %s\n", work_directory.c_str());
+  });
+  // The tables keep standard output; the watcher's reports on descriptor 1 go to /dev/null.
   FILE *out = fdopen(dup(STDOUT_FILENO), "w");
   require(out != nullptr && freopen("/dev/null", "w", stdout) != nullptr, "cannot redirect output",
           strerror(errno));

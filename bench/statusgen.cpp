@@ -1,9 +1,5 @@
-// sentrel-statusgen: writes a generated Nagios status file to standard
-// output, to try sentrel on a site of any size. The site's hosts and
-// services, some in trouble, acknowledged, in downtime or commented, change
-// from poll to poll; they are written in status.dat as Nagios 4.4 writes it,
-// every key included, or in status.log as Nagios 1.x wrote it. A seed gives
-// the same bytes on every platform.
+// sentrel-statusgen: writes a generated site of any size, some of it in trouble, acknowledged or
+// in downtime, as Nagios 4.4's status.dat or Nagios 1.x's status.log; a seed gives the same bytes.
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,16 +13,13 @@
 namespace {
 
 struct site_shape {
-  int32_t hosts = 1000;
-  int32_t services_per_host = 10;
+  int32_t hosts = 1000, services_per_host = 10;
   uint64_t seed = 1;
   double problem_fraction = 0.05;  // services not OK
   double change_fraction = -1;     // at least 0: the site one poll later, this much of it changed
-  bool shuffled = false;           // the blocks (or lines) after the file's head in random order
 };
 
-// splitmix64's state: unlike the standard distributions, its output is
-// fixed by its definition.
+// splitmix64's state: unlike the standard distributions, its output is fixed by its definition.
 using prng = uint64_t;
 
 uint64_t next_random(prng *random) {
@@ -36,12 +29,10 @@ uint64_t next_random(prng *random) {
   return z ^ (z >> 31);
 }
 
-// True with probability `p`.
 bool chance(prng *random, double p) {
   return static_cast<double>(next_random(random) >> 11) * 0x1.0p-53 < p;
 }
 
-// A number from 0 to n - 1.
 uint32_t random_below(prng *random, uint32_t n) {
   return static_cast<uint32_t>(((next_random(random) >> 32) * n) >> 32);
 }
@@ -49,24 +40,30 @@ uint32_t random_below(prng *random, uint32_t n) {
 // States as Nagios writes them.
 enum : int32_t { service_ok, service_warning, service_critical, service_unknown };
 enum : int32_t { host_up, host_down };
-constexpr int32_t host_max_attempts = 2;
-constexpr int32_t service_max_attempts = 3;
+constexpr int32_t host_max_attempts = 2, service_max_attempts = 3;
 
 // What differs between hosts or services.
 struct object_state {
   int32_t state;
   bool hard;
   int32_t attempt;
-  bool acknowledged, in_downtime, commented;
-  bool pending;  // never checked
+  bool acknowledged, in_downtime, commented, pending;  // pending: never checked
   int64_t last_state_change, last_hard_state_change;
 };
 
-// Hosts first, then the services of host 0, of host 1, ...
+enum : int32_t { comment_user = 1, comment_downtime = 2, comment_acknowledgement = 4 };
+
+// A comment block, and the downtime block it explains if any.
+struct annotation {
+  int32_t object, entry_type, comment_id;
+  int32_t downtime_id;  // 0: no downtime
+};
+
 struct site {
   site_shape shape;
   int64_t now;
-  std::vector<object_state> objects;
+  std::vector<object_state> objects;  // hosts first, then the services of host 0, of host 1, ...
+  std::vector<annotation> comments, downtimes;  // as annotate() numbers them for status.dat
 };
 
 // When the base site was written: the time the Nagios 4 fixtures were.
@@ -120,18 +117,15 @@ void change_service(prng *random, int64_t now, object_state *service) {
     service->last_hard_state_change = now;
     return;
   }
-  if (service->pending || service->state != service_ok) {
-    *service = service_in(service_ok, true, random, now);
-  } else {
-    bool hard = chance(random, 0.3);
-    *service = service_in(problem_state(random), hard, random, now);
-  }
+  bool recovers = service->pending || service->state != service_ok;
+  bool hard = recovers || chance(random, 0.3);  // drawn before a problem's state
+  *service = service_in(recovers ? service_ok : problem_state(random), hard, random, now);
   service->last_state_change = now;
   if (service->hard) service->last_hard_state_change = now;
 }
 
 site make_site(const site_shape &shape) {
-  site s{shape, site_epoch, {}};
+  site s{shape, site_epoch, {}, {}, {}};
   prng random{shape.seed};
   for (int32_t h = 0; h < shape.hosts; h++)
     s.objects.push_back(host_in(chance(&random, down_fraction) ? host_down : host_up, &random, s.now));
@@ -171,8 +165,7 @@ site next_poll(const site &base, double change_fraction, uint64_t seed) {
 const char *const host_roles[] = {"web", "app", "db", "cache", "mail", "lb", "sw", "fw", "vm", "nas"};
 constexpr int32_t host_role_count = sizeof host_roles / sizeof host_roles[0];
 
-// A check and what its plugin prints in each state (Nagios turns `;` into
-// `:`, so none of these holds one).
+// A check and what its plugin prints in each state (none holds a `;`: Nagios turns it into `:`).
 struct service_check {
   const char *description;
   const char *command;
@@ -274,8 +267,7 @@ const char *service_output(const object_state &o, int32_t service) {
   return o.pending ? "" : check_of(service).output[o.state];
 }
 
-// Figures that differ between objects but not between polls: each object
-// draws them from a random stream of its own.
+// Figures that differ between objects but not between polls, from each object's own stream.
 struct check_figures {
   double execution_time, latency;
   int64_t last_check;
@@ -293,9 +285,8 @@ check_figures figures_of(const site &s, int32_t i) {
           static_cast<int32_t>(random_below(&r, 100000))};
 }
 
-// Writes `b`, the file's head, then `count` blocks (or lines) that
-// `append_block` appends by their number: in that order, or shuffled by a
-// seed that is not 0.
+// Writes `b`, the file's head, then `count` blocks (or lines) that `append_block` appends by
+// number: in that order, or shuffled by a seed that is not 0.
 template <typename Append>
 void write_blocks(std::string b, int32_t count, uint64_t shuffle_seed, FILE *out, Append append_block) {
   std::vector<int32_t> order(static_cast<size_t>(count));
@@ -343,22 +334,7 @@ const char dat_head[] =
     "# THIS FILE IS AUTOMATICALLY GENERATED\n# BY NAGIOS.  DO NOT MODIFY THIS FILE!\n"
     "########################################\n\n";
 
-enum : int32_t { comment_user = 1, comment_downtime = 2, comment_acknowledgement = 4 };
-
-// A comment block, and the downtime block it explains if any.
-struct annotation {
-  int32_t object, entry_type, comment_id;
-  int32_t downtime_id;  // 0: no downtime
-};
-
-struct status_dat_site {
-  const site &s;
-  std::vector<annotation> comments;
-  std::vector<annotation> downtimes;
-};
-
-// The keys that hosts and services share, in runs that stand in the same
-// order in both blocks.
+// The runs of keys that hosts and services share in the same order.
 void check_keys(std::string *b, const object_state &o, const check_figures &f) {
   keys(b, {{"check_period", "24x7"}, {"notification_period", "24x7"}, {"importance", 0},
            {"check_interval", "5.000000"}, {"retry_interval", "1.000000"}, {"event_handler", ""},
@@ -458,9 +434,10 @@ void contact_block(std::string *b, const site &s, int32_t contact) {
   *b += "\t}\n\n";
 }
 
-// The lines that name the host (and service) a comment or downtime is for.
-void owner_keys(std::string *b, const site &s, int32_t i) {
+// Opens a comment's or downtime's block (`kind`) with the host (and service) it is for.
+void annotation_head(std::string *b, const site &s, int32_t i, const char *kind) {
   object_identity id = identify(s, i);
+  *b += (id.is_host ? "host" : "service") + std::string(kind) + " {\n";
   keys(b, {{"host_name", host_name(id.host)}});
   if (!id.is_host) keys(b, {{"service_description", service_description(id.service)}});
 }
@@ -479,8 +456,7 @@ std::string comment_text(const site &s, const annotation &a) {
 }
 
 void comment_block(std::string *b, const site &s, const annotation &a) {
-  *b += identify(s, a.object).is_host ? "hostcomment {\n" : "servicecomment {\n";
-  owner_keys(b, s, a.object);
+  annotation_head(b, s, a.object, "comment");
   keys(b, {{"entry_type", a.entry_type}, {"comment_id", a.comment_id},
            {"source", a.entry_type == comment_user},
            {"persistent", a.entry_type != comment_downtime}, {"entry_time", entry_time(a)},
@@ -491,8 +467,7 @@ void comment_block(std::string *b, const site &s, const annotation &a) {
 }
 
 void downtime_block(std::string *b, const site &s, const annotation &a) {
-  *b += identify(s, a.object).is_host ? "hostdowntime {\n" : "servicedowntime {\n";
-  owner_keys(b, s, a.object);
+  annotation_head(b, s, a.object, "downtime");
   keys(b, {{"downtime_id", a.downtime_id}, {"comment_id", a.comment_id},
            {"entry_time", entry_time(a)}, {"start_time", entry_time(a)}, {"flex_downtime_start", 0},
            {"end_time", entry_time(a) + 7200}, {"triggered_by", 0}, {"fixed", 1},
@@ -501,27 +476,24 @@ void downtime_block(std::string *b, const site &s, const annotation &a) {
   *b += "\t}\n\n";
 }
 
-void info_blocks(std::string *b, const status_dat_site &d) {
-  int64_t checks = static_cast<int64_t>(d.s.objects.size());
+void info_blocks(std::string *b, const site &s) {
+  int64_t checks = static_cast<int64_t>(s.objects.size());
   std::string stats = std::to_string(checks / 5) + "," + std::to_string(checks) + "," +
                       std::to_string(checks * 3);
   *b += "info {\n";
-  keys(b, {{"created", d.s.now}, {"version", "4.4.6"}, {"last_update_check", 0},
+  keys(b, {{"created", s.now}, {"version", "4.4.6"}, {"last_update_check", 0},
            {"update_available", 0}, {"last_version", ""}, {"new_version", ""}});
   *b += "\t}\n\nprogramstatus {\n";
   keys(b, {{"modified_host_attributes", 0}, {"modified_service_attributes", 0},
            {"nagios_pid", 27211}, {"daemon_mode", 1}, {"program_start", 1796740000 - 86400},
-           {"last_log_rotation", 0}});
-  for (const char *name : {"enable_notifications", "active_service_checks_enabled",
-                           "passive_service_checks_enabled", "active_host_checks_enabled",
-                           "passive_host_checks_enabled", "enable_event_handlers"})
-    keys(b, {{name, 1}});
-  for (const char *name : {"obsess_over_services", "obsess_over_hosts", "check_service_freshness",
-                           "check_host_freshness"})
-    keys(b, {{name, 0}});
-  keys(b, {{"enable_flap_detection", 1}, {"process_performance_data", 1},
+           {"last_log_rotation", 0}, {"enable_notifications", 1},
+           {"active_service_checks_enabled", 1}, {"passive_service_checks_enabled", 1},
+           {"active_host_checks_enabled", 1}, {"passive_host_checks_enabled", 1},
+           {"enable_event_handlers", 1}, {"obsess_over_services", 0}, {"obsess_over_hosts", 0},
+           {"check_service_freshness", 0}, {"check_host_freshness", 0},
+           {"enable_flap_detection", 1}, {"process_performance_data", 1},
            {"global_host_event_handler", ""}, {"global_service_event_handler", ""},
-           {"next_comment_id", d.comments.size() + 1}, {"next_downtime_id", d.downtimes.size() + 1},
+           {"next_comment_id", s.comments.size() + 1}, {"next_downtime_id", s.downtimes.size() + 1},
            {"next_event_id", checks * 2}, {"next_problem_id", checks},
            {"next_notification_id", checks / 3}});
   for (const char *name :
@@ -534,49 +506,44 @@ void info_blocks(std::string *b, const status_dat_site &d) {
   *b += "\t}\n\n";
 }
 
-// Nagios numbers comments and downtimes in object order; each object has a
-// user comment, an acknowledgement and a downtime as its flags say.
-status_dat_site annotate(const site &s) {
-  status_dat_site d{s, {}, {}};
+// Comments and downtimes, numbered in object order as Nagios does, as each object's flags ask.
+void annotate(site *s) {
   int32_t comment_id = 0;
-  for (int32_t i = 0; i < static_cast<int32_t>(s.objects.size()); i++) {
-    const object_state &o = s.objects[static_cast<size_t>(i)];
-    if (o.commented) d.comments.push_back({i, comment_user, ++comment_id, 0});
-    if (o.acknowledged) d.comments.push_back({i, comment_acknowledgement, ++comment_id, 0});
+  for (int32_t i = 0; i < static_cast<int32_t>(s->objects.size()); i++) {
+    const object_state &o = s->objects[static_cast<size_t>(i)];
+    if (o.commented) s->comments.push_back({i, comment_user, ++comment_id, 0});
+    if (o.acknowledged) s->comments.push_back({i, comment_acknowledgement, ++comment_id, 0});
     if (o.in_downtime) {
-      int32_t downtime_id = static_cast<int32_t>(d.downtimes.size()) + 1;
-      d.downtimes.push_back({i, comment_downtime, ++comment_id, downtime_id});
-      d.comments.push_back(d.downtimes.back());
+      int32_t downtime_id = static_cast<int32_t>(s->downtimes.size()) + 1;
+      s->downtimes.push_back({i, comment_downtime, ++comment_id, downtime_id});
+      s->comments.push_back(s->downtimes.back());
     }
   }
-  return d;
 }
 
-// Block k after the file's head, in Nagios' order: hosts, services,
-// contacts, comments, downtimes.
-void dat_block(std::string *b, const status_dat_site &d, int32_t k) {
-  int32_t objects = static_cast<int32_t>(d.s.objects.size());
-  int32_t comments = static_cast<int32_t>(d.comments.size());
-  if (k < d.s.shape.hosts) return host_block(b, d.s, k);
-  if (k < objects) return service_block(b, d.s, k);
+// Block k after the file's head, in Nagios' order: hosts, services, contacts, comments, downtimes.
+void dat_block(std::string *b, const site &s, int32_t k) {
+  int32_t objects = static_cast<int32_t>(s.objects.size());
+  int32_t comments = static_cast<int32_t>(s.comments.size());
+  if (k < s.shape.hosts) return host_block(b, s, k);
+  if (k < objects) return service_block(b, s, k);
   k -= objects;
-  if (k < contact_count) return contact_block(b, d.s, k);
+  if (k < contact_count) return contact_block(b, s, k);
   k -= contact_count;
-  if (k < comments) return comment_block(b, d.s, d.comments[static_cast<size_t>(k)]);
-  downtime_block(b, d.s, d.downtimes[static_cast<size_t>(k - comments)]);
+  if (k < comments) return comment_block(b, s, s.comments[static_cast<size_t>(k)]);
+  downtime_block(b, s, s.downtimes[static_cast<size_t>(k - comments)]);
 }
 
-void write_status_dat(const site &s, uint64_t shuffle_seed, FILE *out) {
-  status_dat_site d = annotate(s);
+void write_status_dat(site s, uint64_t shuffle_seed, FILE *out) {
+  annotate(&s);
   std::string b = dat_head;
-  info_blocks(&b, d);
-  size_t blocks = s.objects.size() + d.comments.size() + d.downtimes.size() + contact_count;
+  info_blocks(&b, s);
+  size_t blocks = s.objects.size() + s.comments.size() + s.downtimes.size() + contact_count;
   write_blocks(b, static_cast<int32_t>(blocks), shuffle_seed, out,
-               [&](std::string *block, int32_t k) { dat_block(block, d, k); });
+               [&](std::string *block, int32_t k) { dat_block(block, s, k); });
 }
 
-// status.log: a comment, a PROGRAM line, then a HOST line of 21 fields per
-// host and a SERVICE line of 32 per service.
+// status.log: a comment, a PROGRAM line, a HOST line of 21 fields per host, 32 in a SERVICE line.
 
 const char *const service_status[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
 
@@ -590,8 +557,8 @@ void host_line(std::string *line, const site &s, int32_t host) {
                 o.last_state_change, o.acknowledged, s.now - o.last_state_change,
                 o.state == host_down ? 3600 : 0, 0, notified ? o.last_hard_state_change : 0,
                 notified});
-  // Then notifications, event handler, checks and flap detection enabled,
-  // flapping, state changes, downtime, failure prediction, performance data.
+  // Then notifications, handler, checks, flap detection enabled, flapping, state changes,
+  // downtime, failure prediction, performance data.
   fields(line, {f.notifications_enabled, 1, 1, 1, 0,
                 fixed(o.state != 0 ? f.percent_state_change : 0.0, 2), o.in_downtime, 0, 1,
                 host_output(o)});
@@ -635,11 +602,11 @@ void write_status_log(const site &s, uint64_t shuffle_seed, FILE *out) {
 
 int main(int argc, char **argv) {
   site_shape shape;
-  bool status_log = false, bad_option = false;
+  bool status_log = false, shuffled = false, bad_option = false;
   for (int option; (option = getopt(argc, argv, "xrn:m:s:p:c:")) != -1;) {
     switch (option) {
       case 'x': status_log = true; break;
-      case 'r': shape.shuffled = true; break;
+      case 'r': shuffled = true; break;
       case 'n': shape.hosts = atoi(optarg); break;
       case 'm': shape.services_per_host = atoi(optarg); break;
       case 's': shape.seed = strtoull(optarg, nullptr, 10); break;
@@ -664,7 +631,7 @@ int main(int argc, char **argv) {
   }
   site s = make_site(shape);
   if (shape.change_fraction >= 0) s = next_poll(s, shape.change_fraction, shape.seed + 1);
-  uint64_t shuffle_seed = shape.shuffled ? shape.seed + 2 : 0;  // 0: Nagios' own order
+  uint64_t shuffle_seed = shuffled ? shape.seed + 2 : 0;  // 0: Nagios' own order
   if (status_log)
     write_status_log(s, shuffle_seed, stdout);
   else
