@@ -163,11 +163,12 @@ struct poller {
   std::string previous_path;  // of the file `previous` was read from; empty when none
 };
 
-// Polls the file of `role`, or with no_file forgets the previous array.
+// Polls the file of `role`, or with no_file forgets the previous array as
+// the watcher does, its memory kept.
 void poll_file(poller *p, const site_files &files, file_role role,
                report_layout layout = report_layout::two_lines) {
   if (role == no_file) {
-    release_stats_array(&p->state.previous);
+    clear_stats_array(&p->state.previous);
     p->previous_path.clear();
     return;
   }
@@ -203,6 +204,7 @@ int polls_child(char **argv) {
   else
     for (int32_t i = atoi(argv[3]); i > 0; i--) time_poll(&p, files, kind);
   release_stats_array(&p.state.previous);
+  release_stats_array(&p.state.spare);
   return 0;
 }
 
@@ -326,6 +328,7 @@ void time_polls(const char *self, const bench_options &o, std::vector<row> *rows
         time_one_poll(self, &p, &kinds[kind]);
   }
   release_stats_array(&p.state.previous);
+  release_stats_array(&p.state.spare);
 }
 
 double median(std::vector<double> values) {

@@ -6,6 +6,7 @@
 
 #include "fuzz_input.h"
 #include "parsers/status_dat.h"
+#include "watcher/report.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   silence_standard_output();

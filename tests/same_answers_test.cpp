@@ -146,7 +146,7 @@ void decide(stats_array *current, stats_array *previous, plain_rules *plain, boo
   for (int32_t i = 0; i < current->count; i++) {
     const stats_entry &e = current->entries[i];
     bool by_fast, by_plain;
-    if (is_none(*previous)) {
+    if (!was_read(*previous)) {
       by_fast = show_on_first_poll(current, i, false, false, false, true);
       by_plain = plain_rules::shown_first(*current, e);
     } else {

@@ -13,6 +13,7 @@
 #include "parser_input.h"
 #include "run_program.h"
 #include "status_text.h"
+#include "watcher/report.h"
 
 namespace {
 

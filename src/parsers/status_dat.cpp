@@ -11,8 +11,12 @@
 
 namespace {
 
-enum : int32_t { block_other = 0, block_host = 1, block_service = 2, block_downtime = 3 };
-const int32_t block_kind_count = 4;
+// A host or service block's kind becomes its entry's type.
+const int32_t block_other = 0, block_host = entry_host, block_service = entry_service,
+              block_downtime = 3, block_kind_count = 4;
+static_assert(block_other < block_host && block_host < block_service &&
+                  block_service < block_downtime && block_downtime < block_kind_count,
+              "each kind has a row of its own in the tables by kind");
 
 // Comment and downtime blocks name a host or a service but hold no status of
 // one: as entries they would be compared with the status they belong to. A
@@ -29,12 +33,9 @@ const struct {
 
 struct dat_parse {
   stats_array *array;
-  int32_t capacity;  // entries allocated
   int32_t block_kind;
-  // Writers put the keys of a block kind in the same order every time: for
-  // each kind, the row that came first and the row that followed each row
-  // last time; and where the row expected next in this block is noted, the
-  // first row's place or the place after the row of the last key stored.
+  // Writers put a kind's keys in the same order every time, so the rows that
+  // came first and after each row last time predict the next key line.
   const status_key *first_row[block_kind_count];
   const status_key *next_row[block_kind_count][status_key_count];
   const status_key **expected;
@@ -55,27 +56,18 @@ int32_t block_kind_of(const char *line) {
   return block_other;
 }
 
-// Makes room for the block that opens at the count. Only a host, service or
-// downtime block needs its slot zeroed: no other block stores anything, and
-// the next block reuses the slot (a downtime's too, once it is recorded). A
-// block that never closed leaves its texts in the array's arena until the
-// array goes.
+// Makes room for the block that opens at the count; only a block that stores
+// something needs the slot zeroed, and the next block reuses it.
 void start_block(dat_parse *parse, const char *line) {
   stats_array *array = parse->array;
-  if (array->count == parse->capacity) {
-    // Doubling reaches a byte size past the signed 32-bit range first as a
-    // negative number, which xrealloc refuses rather than under-allocating.
-    int64_t capacity = parse->capacity == 0 ? 128 : INT64_C(2) * parse->capacity;
-    reserve_entries(array, capacity);
-    parse->capacity = static_cast<int32_t>(capacity);
-  }
+  make_room_for_entry(array);
   parse->block_kind = block_kind_of(line);
   parse->inside_block = true;
   parse->expected = &parse->first_row[parse->block_kind];
   parse->next_of_kind = parse->next_row[parse->block_kind];
   if (parse->block_kind == block_other) return;
   clear_stats_entry(&array->entries[array->count]);
-  if (parse->block_kind != block_downtime) warm_entry_ahead(*array, 1);
+  if (parse->block_kind != block_downtime) prefetch_entry_ahead(*array, 1);
 }
 
 void store_key_value(dat_parse *parse, const status_key *row, const char *value) {
@@ -98,13 +90,12 @@ const status_key *row_of_key_line(const dat_parse &parse, char *line, size_t sta
   return found.row;
 }
 
-// The span of time in which a downtime is in effect, by what Nagios writes:
-// a fixed one over its window, a flexible one for its duration once it
-// began. One that waits for another to trigger it is left to the depth
-// Nagios writes, as is one whose times say nothing.
+// A downtime is in effect over its window when fixed, for its duration once
+// begun when flexible; one that waits for a trigger is left to the depth.
 void record_downtime(stats_array *array, const stats_entry &downtime) {
   if (downtime.host_name == nullptr || downtime.triggered_by != 0) return;
-  downtime_span span = {0, downtime.host_name, downtime.service_description, 0, 0};
+  downtime_span span = {names_hash(downtime.host_name, downtime.service_description),
+                       downtime.host_name, downtime.service_description, 0, 0};
   if (downtime.fixed != 0) {
     span.from = downtime.start_time;
     span.until = downtime.end_time;
@@ -114,7 +105,7 @@ void record_downtime(stats_array *array, const stats_entry &downtime) {
                      ? INT64_MAX
                      : downtime.flex_downtime_start + downtime.duration;
   }
-  if (span.from > 0 && span.from < span.until) add_downtime(array, span);
+  if (span.from > 0 && span.from < span.until) array->downtimes.push_back(span);
 }
 
 void end_block(dat_parse *parse) {
@@ -131,9 +122,8 @@ void end_block(dat_parse *parse) {
   if (parse->block_kind == block_host && entry->current_state == 1)
     entry->current_state = 2;
   entry->type = parse->block_kind;
-  parse->array->count++;
-  note_entry(parse->array,
-             hash_of_names(group_key::identity, entry->host_name, entry->service_description));
+  // Hashed while the names are at hand, for the watcher's lookups.
+  count_entry(parse->array, names_hash(entry->host_name, entry->service_description));
   parse->block_kind = block_other;
 }
 
@@ -192,11 +182,10 @@ void handle_line(dat_parse *parse, char *line) {
 }  // namespace
 
 reading_end parse_status_dat(int32_t fd, stats_array *array) {
-  *array = stats_array{};
-  dat_parse parse = {array, 0, block_other, {}, {}, nullptr, nullptr, false};
+  clear_stats_array(array);
+  dat_parse parse = {array, block_other, {}, {}, nullptr, nullptr, false};
   buffered_reader reader(fd, 4096);
   while (char *line = reader.read_line_in_place()) handle_line(&parse, line);
-  order_downtimes(array);
   errno = reader.transfer_error;
   if (reader.transfer_error != 0) return reading_end::broken;
   return parse.inside_block ? reading_end::cut_short : reading_end::complete;

@@ -9,9 +9,9 @@
 #include "input/buffered_reader.h"
 #include "status/stats_array.h"
 
-// Reads `fd` to its end (leaving it open) into `array`, which must be none:
-// it stays none when no block opened at all, else it holds the host and
-// service entries in file order. Unknown keys of host and service blocks are
+// Reads `fd` to its end (leaving it open) into `array`, emptied first with
+// its memory kept: it stays unread when no block opened at all, else it
+// holds the host and service entries in file order. Unknown keys of host and service blocks are
 // reported on standard output as "{key} ???". The reading is cut short when
 // the data ends inside a block of any kind: after a line holding a `{` with
 // no `=` before it, and before the next line holding a `}` and no `=`. A

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "status/entry_field.h"
+#include "parsers/entry_field.h"
 
 struct status_key {
   static constexpr size_t longest_key = 31;

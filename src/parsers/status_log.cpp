@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "input/buffered_reader.h"
-#include "status/entry_field.h"
+#include "parsers/entry_field.h"
 #include "support/fatal.h"
 #include "support/numbers.h"
 
@@ -186,41 +186,21 @@ int32_t split_line(char *line, size_t length, char **slots, int32_t limit) {
   return field + 1;
 }
 
-// The array while a parse builds it: the counted entries and room for more.
-struct log_parse {
-  stats_array *array;
-  int32_t capacity;
-};
-
-// The most entries whose byte size still fits the signed 32-bit sizes that
-// the allocation wrappers take.
-const int32_t most_entries = static_cast<int32_t>(INT32_MAX / sizeof(stats_entry));
-
-// Zeroes the slot at the count, growing the array first when it is full; every
-// data line gets one. The array doubles, but the size asked for one entry
-// more than the limit allows fails as it would for an exact fit.
-stats_entry *next_slot(log_parse *parse) {
-  stats_array *array = parse->array;
-  if (array->count == parse->capacity) {
-    int64_t capacity = parse->capacity == 0 ? 16 : INT64_C(2) * parse->capacity;
-    if (array->count >= most_entries)
-      capacity = INT64_C(1) + array->count;
-    else if (capacity > most_entries)
-      capacity = most_entries;
-    reserve_entries(array, capacity);
-    parse->capacity = static_cast<int32_t>(capacity);
-  }
+// Zeroes the slot at the count, growing the array first when it is full;
+// every data line gets one.
+stats_entry *next_slot(stats_array *array) {
+  make_room_for_entry(array);
   stats_entry *slot = &array->entries[array->count];
-  warm_entry_ahead(*array, 4);
+  prefetch_entry_ahead(*array, 4);
   clear_stats_entry(slot);
   return slot;
 }
 
-void handle_line(char *line, log_parse *parse) {
+void handle_line(char *line, stats_array *array) {
   if (line[0] == '#') return;
   size_t length = strlen(line);
   char *end = line + length;
-  stats_entry *entry = next_slot(parse);
+  stats_entry *entry = next_slot(array);
 
   const char *header_end = static_cast<const char *>(memchr(line, ';', length));
   const record_kind *kind =
@@ -231,7 +211,7 @@ void handle_line(char *line, log_parse *parse) {
   char *slots[max_log_fields + 1];
   if (split_line(line, length, slots, kind->fields) < kind->fields) return;
 
-  text_arena *texts = &parse->array->texts;
+  text_arena *texts = &array->texts;
   auto length_of = [&](int32_t field) {
     return static_cast<size_t>(slots[field + 1] - 1 - slots[field]);
   };
@@ -243,13 +223,12 @@ void handle_line(char *line, log_parse *parse) {
   }
   if (kind->type == entry_host) entry->service_description = arena_copy(texts, "", 0);
   entry->type = kind->type;
-  parse->array->count++;
-  // The names are hashed where they stand in the line, their lengths known.
+  // Hashed for the watcher's lookups where the names stand in the line,
+  // their lengths known.
   bool service = kind->service_field >= 0;
-  note_entry(parse->array,
-             hash_of_line_names(slots[host_field], length_of(host_field),
-                                service ? slots[kind->service_field] : "",
-                                service ? length_of(kind->service_field) : 0));
+  count_entry(array, line_names_hash(slots[host_field], length_of(host_field),
+                                    service ? slots[kind->service_field] : "",
+                                    service ? length_of(kind->service_field) : 0));
 }
 
 }  // namespace
@@ -265,10 +244,9 @@ int32_t split_fields(char *line, char *slots[max_log_fields]) {
 }
 
 reading_end parse_status_log(int32_t fd, stats_array *array) {
-  *array = stats_array{};
-  log_parse parse = {array, 0};
+  clear_stats_array(array);
   buffered_reader reader(fd, 4096);
-  while (char *line = reader.read_line_in_place()) handle_line(line, &parse);
+  while (char *line = reader.read_line_in_place()) handle_line(line, array);
   errno = reader.transfer_error;
   return reader.transfer_error != 0 ? reading_end::broken : reading_end::complete;
 }

@@ -15,10 +15,10 @@ constexpr int32_t max_log_fields = 32;
 // separator belongs to no slot.
 int32_t split_fields(char *line, char *slots[max_log_fields]);
 
-// Reads `fd` to its end (leaving it open) into `array`, which must be none:
-// it stays none when the input held no data line, else it holds the host and
-// service entries in file order (and possibly one zeroed spare slot). Broken,
-// with errno telling why, when the connection failed; else complete.
+// Reads `fd` to its end (leaving it open) into `array`, emptied first with
+// its memory kept: it stays unread when the input held no data line, else
+// it holds the host and service entries in file order. Broken, with errno
+// telling why, when the connection failed; else complete.
 reading_end parse_status_log(int32_t fd, stats_array *array);
 
 #endif

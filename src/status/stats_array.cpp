@@ -1,104 +1,84 @@
 #include "status/stats_array.h"
 
-#include <algorithm>
-#include <utility>
+#include <cstring>
+#include <type_traits>
 
 #include "support/fatal.h"
 #include "support/numbers.h"
 
+static_assert(std::is_trivial<stats_entry>::value, "entries are zeroed and moved as raw memory");
+
 namespace {
 
-// The memory of the last released array, waiting for the next parse: a
-// large site would otherwise map and fault in blocks of the same sizes on
-// every poll.
-struct spare_memory {
-  stats_entry *entries = nullptr;
-  int32_t allocated = 0;
-  std::vector<entry_identity> identities;
-  entry_groups by_identity, down_hosts;
-};
-spare_memory spare;
-
-void swap_memory(stats_array *array) {
-  std::swap(array->identities, spare.identities);
-  std::swap(array->by_identity, spare.by_identity);
-  std::swap(array->down_hosts, spare.down_hosts);
+uint64_t mix(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0x9e3779b97f4a7c15u;
+  return hash ^ (hash >> 32);
 }
 
-entry_identity identity_of(const stats_entry &entry, uint64_t hash) {
-  return {hash, entry.host_name, entry.service_description,
-          {entry.current_state, entry.state_type}, entry.type};
+// Eight bytes at a time, then the length, so that a missing text (a length
+// no text has) differs from an empty one; a `padded` text's tail is one read.
+uint64_t hash_text(uint64_t hash, const char *text, size_t length, bool padded) {
+  if (text == nullptr) return mix(hash, UINT64_MAX);
+  size_t at = 0;
+  for (; at + 8 <= length; at += 8) hash = mix(hash, little_endian_word(text + at));
+  size_t rest = length - at;
+  uint64_t tail = 0;
+  if (padded && rest > 0)
+    tail = little_endian_word(text + at) & (UINT64_MAX >> (64 - 8 * rest));
+  else
+    for (size_t i = 0; i < rest; i++)
+      tail |= static_cast<uint64_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
+  return mix(mix(hash, tail), length);
 }
 
-uint64_t identity_hash_of(const stats_entry &entry) {
-  return hash_of_names(group_key::identity, entry.host_name, entry.service_description);
-}
+size_t length_of(const char *text) { return text != nullptr ? strlen(text) : 0; }
 
-bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
+// The most entries whose byte size fits the signed 32-bit sizes that the
+// allocation wrappers take.
+const int32_t most_entries = static_cast<int32_t>(INT32_MAX / sizeof(stats_entry));
 
 }  // namespace
 
-void reserve_entries(stats_array *array, int64_t capacity) {
-  if (capacity <= array->allocated) return;
-  if (array->entries == nullptr && spare.entries != nullptr && capacity <= spare.allocated) {
-    array->entries = spare.entries;
-    array->allocated = spare.allocated;
-    spare.entries = nullptr;
-    spare.allocated = 0;
-    swap_memory(array);
-    return;
-  }
+void grow_entries(stats_array *array) {
+  int64_t capacity = array->allocated == 0 ? 128 : INT64_C(2) * array->allocated;
+  if (array->count >= most_entries)
+    capacity = INT64_C(1) + array->count;
+  else if (capacity > most_entries)
+    capacity = most_entries;
   array->entries = static_cast<stats_entry *>(xrealloc(
       array->entries, array_byte_size(capacity, sizeof(stats_entry)), "stats array"));
   array->allocated = static_cast<int32_t>(capacity);
 }
 
-void note_entry(stats_array *array, uint64_t identity_hash) {
-  array->identities.push_back(identity_of(array->entries[array->count - 1], identity_hash));
+uint64_t names_hash(const char *host, const char *service) {
+  return hash_text(hash_text(0, host, length_of(host), false), service, length_of(service), false);
+}
+
+uint64_t line_names_hash(const char *host, size_t host_length, const char *service,
+                         size_t service_length) {
+  return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
 }
 
 void record_identities(stats_array *array) {
+  int32_t count = array->count;
   array->identities.clear();
-  for (int32_t i = 0; i < array->count; i++)
-    array->identities.push_back(
-        identity_of(array->entries[i], identity_hash_of(array->entries[i])));
+  for (array->count = 0; array->count < count;) {
+    const stats_entry &entry = array->entries[array->count];
+    count_entry(array, names_hash(entry.host_name, entry.service_description));
+  }
 }
 
-void add_downtime(stats_array *array, const downtime_span &downtime) {
-  array->downtimes.push_back(downtime);
-  array->downtimes.back().hash =
-      hash_of_names(group_key::identity, downtime.host, downtime.service);
-}
-
-void order_downtimes(stats_array *array) {
-  std::sort(array->downtimes.begin(), array->downtimes.end(), hash_before);
-}
-
-bool has_downtime_in_effect(stats_array *array, int32_t index) {
-  if (array->downtimes.empty()) return false;
-  const entry_identity &identity = identities_of(array)[index];
-  int64_t written = array->entries[index].last_update;
-  downtime_span key = {identity.hash, nullptr, nullptr, 0, 0};
-  auto same_hash = std::equal_range(array->downtimes.begin(), array->downtimes.end(), key,
-                                    hash_before);
-  for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
-    if (same_text(downtime->host, identity.host) &&
-        same_text(downtime->service, identity.service) && written >= downtime->from &&
-        written < downtime->until)
-      return true;
-  return false;
+void clear_stats_array(stats_array *array) {
+  array->count = 0;
+  array->read = false;
+  rewind_text_arena(&array->texts);
+  array->identities.clear();
+  array->downtimes.clear();
+  clear_entry_lookup(&array->lookup);
 }
 
 void release_stats_array(stats_array *array) {
-  if (array->entries != nullptr) {
-    xfree(spare.entries, "stats array");
-    spare.entries = array->entries;
-    spare.allocated = array->allocated;
-    array->identities.clear();
-    clear_entry_groups(&array->by_identity);
-    clear_entry_groups(&array->down_hosts);
-    swap_memory(array);
-  }
+  if (array->entries != nullptr) xfree(array->entries, "stats array");
   release_text_arena(&array->texts);
   *array = stats_array{};
 }

@@ -4,6 +4,7 @@
 #define SENTREL_STATUS_STATS_ENTRY_H
 
 #include <cstdint>
+#include <cstring>
 
 // Entry kinds held in `type`.
 enum : int32_t { entry_host = 1, entry_service = 2 };
@@ -94,7 +95,9 @@ struct stats_entry {
 
 // Whether two texts are equal byte for byte; a missing text equals only
 // another missing one.
-bool same_text(const char *a, const char *b);
+inline bool same_text(const char *a, const char *b) {
+  return a == nullptr || b == nullptr ? a == b : strcmp(a, b) == 0;
+}
 
 // Sets every field of `entry` to zero: null texts, 0 numbers.
 inline void clear_stats_entry(stats_entry *entry) { *entry = stats_entry{}; }

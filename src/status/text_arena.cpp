@@ -25,14 +25,9 @@ block_header header_of(const char *block) {
   return header;
 }
 
-// Largest blocks of the last released arena, waiting for the next one: a
-// large site would otherwise map and fault in all of them on every poll.
-char *spare_blocks = nullptr;
-
-char *take_spare_block() {
-  char *block = spare_blocks;
-  if (block != nullptr) spare_blocks = header_of(block).previous;
-  return block;
+void link_block(char *block, char *previous, size_t size) {
+  block_header header = {previous, size};
+  memcpy(block, &header, header_size);
 }
 
 void free_blocks(char *block) {
@@ -43,16 +38,21 @@ void free_blocks(char *block) {
   }
 }
 
-// Starts a block that holds at least `needed` bytes after its header.
+// Starts a block that holds at least `needed` bytes after its header: the
+// next kept block when it has room, else a fresh one.
 void start_block(text_arena *arena, const char *text, size_t needed) {
-  size_t size = arena->size == 0 ? first_block_size : arena->size * 2;
-  if (size > largest_block_size) size = largest_block_size;
-  if (size - header_size < needed) size = header_size + needed;
-  char *block = size == largest_block_size ? take_spare_block() : nullptr;
-  if (block == nullptr) block = static_cast<char *>(malloc(size));
-  if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
-  block_header header = {arena->block, size};
-  memcpy(block, &header, header_size);
+  char *block = arena->spare;
+  size_t size = block != nullptr ? header_of(block).size : 0;
+  if (block != nullptr && size - header_size >= needed) {
+    arena->spare = header_of(block).previous;
+  } else {
+    size = arena->size == 0 ? first_block_size : arena->size * 2;
+    if (size > largest_block_size) size = largest_block_size;
+    if (size - header_size < needed) size = header_size + needed;
+    block = static_cast<char *>(malloc(size));
+    if (block == nullptr) fatal("failed to copy string '%s': out of memory?\n", text);
+  }
+  link_block(block, arena->block, size);
   arena->block = block;
   arena->size = size;
   arena->used = header_size;
@@ -70,22 +70,20 @@ char *arena_copy_to_new_block(text_arena *arena, const char *text, size_t length
   return copy;
 }
 
-void release_text_arena(text_arena *arena) {
-  // An empty arena has nothing to keep, and the blocks kept before stay.
-  if (arena->block == nullptr) return;
-  free_blocks(spare_blocks);
-  spare_blocks = nullptr;
-  char *block = arena->block;
-  while (block != nullptr) {
-    block_header header = header_of(block);
-    if (header.size == largest_block_size) {
-      block_header spare = {spare_blocks, header.size};
-      memcpy(block, &spare, header_size);
-      spare_blocks = block;
-    } else {
-      free(block);
-    }
-    block = header.previous;
+// Pushed back newest first, the blocks are taken again in the order they
+// were started.
+void rewind_text_arena(text_arena *arena) {
+  for (char *block = arena->block; block != nullptr;) {
+    char *previous = header_of(block).previous;
+    link_block(block, arena->spare, header_of(block).size);
+    arena->spare = block;
+    block = previous;
   }
+  *arena = text_arena{nullptr, 0, 0, arena->spare};
+}
+
+void release_text_arena(text_arena *arena) {
+  free_blocks(arena->block);
+  free_blocks(arena->spare);
   *arena = text_arena{};
 }

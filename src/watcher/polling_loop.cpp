@@ -98,19 +98,19 @@ unsigned pause_seconds(int32_t poll_interval) {
 }  // namespace
 
 void poll_once(const watch_settings &settings, report_layout layout, watch_state *state) {
-  stats_array current;
+  stats_array *current = &state->spare;
   if (settings.verbose) print_poll_start();
   reading_end end;
-  bool opened = read_status(settings, &current, &end);
+  bool opened = read_status(settings, current, &end);
   int reason = errno;
   if (!opened) {
     name_reason(settings, reason, state);
-    release_stats_array(&state->previous);  // a gap: the next reading is a first poll's
+    clear_stats_array(&state->previous);  // a gap: the next reading is a first poll's
     return;
   }
   if (end == reading_end::complete) {
-    name_reason(settings, current.count > 0 ? no_reason : nothing_to_watch, state);
-    report_changes(settings, layout, &current, &state->previous);
+    name_reason(settings, current->count > 0 ? no_reason : nothing_to_watch, state);
+    report_changes(settings, layout, current, &state->previous);
   } else if (end == reading_end::cut_short) {
     fputs("status file ended inside a block: poll skipped\n", stderr);
   } else {
@@ -120,12 +120,8 @@ void poll_once(const watch_settings &settings, report_layout layout, watch_state
   // The entries after a cut are missing, not gone: against such a reading
   // the next poll would report each of them as new. It compares with the
   // last whole reading instead.
-  if (end != reading_end::complete) {
-    release_stats_array(&current);
-    return;
-  }
-  release_stats_array(&state->previous);
-  state->previous = std::move(current);
+  if (end != reading_end::complete) return;
+  std::swap(state->previous, state->spare);
 }
 
 void run_polling_loop(const watch_settings &settings) {

@@ -16,7 +16,8 @@ enum : int {
 
 // What one poll leaves for the next.
 struct watch_state {
-  stats_array previous;  // the last reading; none before one, or after a gap
+  stats_array previous;  // the last reading; unread before one, or after a gap
+  stats_array spare;     // the older reading's memory, for the next reading
   // The reason of the last poll that had one to give (not of a poll cut
   // short or broken off). It is named only when it differs from the one
   // before, so a source that stays away costs one line, not one a poll.
@@ -24,8 +25,9 @@ struct watch_state {
 };
 
 // One poll without its pause: reads the source, reports every entry against
-// the previous reading (by the first-poll rule when it is none), flushes,
-// and keeps the new reading. A source that cannot be opened leaves none; a
+// the previous reading (by the first-poll rule when it was not read),
+// flushes, and keeps the new reading. A source that cannot be opened leaves
+// the previous one unread; a
 // reading cut short or broken off reports nothing and keeps the previous
 // one. Each of these, and a reading without hosts or services, is named on
 // standard error.

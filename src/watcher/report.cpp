@@ -53,26 +53,30 @@ bool is_problem_host_state(int32_t state) { return state == 1 || state == 2; }
 
 // A host entry (any entry that is no service) that is down or unreachable
 // masks the services of its host name.
-bool masks_its_services(const entry_identity &candidate) {
-  return candidate.type != entry_service &&
-         is_problem_host_state(candidate.state.current_state) && candidate.host != nullptr;
+bool masks_its_services(const stats_entry &candidate) {
+  return candidate.type != entry_service && is_problem_host_state(candidate.current_state) &&
+         candidate.host_name != nullptr;
 }
 
-// Whether a non-host entry belongs to a host that is down or unreachable in
-// the same array. An entry without a host name belongs to no host. The down
-// hosts are found once per array, not once per entry.
-bool host_is_down(stats_array *array, const stats_entry *judged) {
+// Whether the judged entry, no host, belongs to a host that is down or
+// unreachable in the same array. An entry without a host name belongs to
+// no host. The down hosts are found once per array, not once per entry.
+bool masked_by_down_host(stats_array *array, const stats_entry *judged) {
   if (judged->type == entry_host || judged->host_name == nullptr) return false;
-  if (!array->down_hosts.built)
-    build_entry_groups(identities_of(array), array->count, group_key::host_name,
-                       masks_its_services, &array->down_hosts);
-  uint64_t hash = hash_of_names(group_key::host_name, judged->host_name, nullptr);
-  index_span down = find_entry_group(array->down_hosts, hash, judged->host_name, nullptr);
+  entry_groups *down_hosts = &array->lookup.down_hosts;
+  if (!down_hosts->built)
+    build_entry_groups(array, group_key::host_name, masks_its_services, down_hosts);
+  uint64_t hash = group_hash(group_key::host_name, judged->host_name, nullptr);
+  index_span down = find_entry_group(*down_hosts, hash, judged->host_name, nullptr);
   return down.begin != down.end;
 }
 
-bool same_names(const entry_identity &candidate, const char *host, const char *service) {
-  return same_text(candidate.host, host) && same_text(candidate.service, service);
+bool has_names(const stats_entry &candidate, const char *host, const char *service) {
+  return same_text(candidate.host_name, host) && same_text(candidate.service_description, service);
+}
+
+entry_state state_of(const entry_identity &identity) {
+  return {identity.current_state, identity.state_type};
 }
 
 bool has_no_checks(const stats_entry *entry) {
@@ -83,6 +87,8 @@ bool has_no_checks(const stats_entry *entry) {
 bool in_downtime(const stats_entry *entry) {
   return !(entry->scheduled_downtime_depth == 0.0);
 }
+
+bool hash_before(const downtime_span &a, const downtime_span &b) { return a.hash < b.hash; }
 
 // Fills `when` with the local calendar time of `seconds`; false when the
 // platform's time type or its calendar (a year that fits an int) cannot
@@ -110,42 +116,46 @@ int32_t find_named_entry(stats_array *array, uint64_t hash, const char *host,
   int64_t start = lookup_cursor;
   if (start >= count || start < 0) start = ((start % count) + count) % count;
   const entry_identity *identities = identities_of(array);
+  entry_lookup *lookup = &array->lookup;
   int32_t found = -1;
   // In an unchanged file order the match is the last one or its successor:
   // the first two candidates of the walk from the cursor. A candidate whose
   // hash differs cannot match.
-  for (int64_t k = 0; k < 2 && k < count && found < 0 && array->in_file_order; k++) {
+  for (int64_t k = 0; k < 2 && k < count && found < 0 && lookup->in_file_order; k++) {
     int32_t candidate = static_cast<int32_t>(start + k < count ? start + k : start + k - count);
-    if (identities[candidate].hash == hash && same_names(identities[candidate], host, service))
+    const entry_identity &identity = identities[candidate];
+    if (identity.hash == hash && same_text(identity.host, host) &&
+        same_text(identity.service, service))
       found = candidate;
   }
-  if (found >= 0) *state = identities[found].state;
+  if (found >= 0) *state = state_of(identities[found]);
   // Otherwise the walk's answer is the identity's first index at or after
   // the cursor, or, wrapping, its first index of all.
   if (found < 0) {
-    if (!array->by_identity.built)
-      build_entry_groups(identities, count, group_key::identity, nullptr, &array->by_identity);
-    index_span same = find_entry_group(array->by_identity, hash, host, service);
+    if (!lookup->by_identity.built)
+      build_entry_groups(array, group_key::identity, nullptr, &lookup->by_identity);
+    index_span same = find_entry_group(lookup->by_identity, hash, host, service);
     if (same.begin == same.end) return -1;
     const int32_t *at_or_after = std::lower_bound(same.begin, same.end, start);
     found = at_or_after != same.end ? *at_or_after : *same.begin;
-    // The group's slot holds its first entry's state: no identity to read.
-    *state = found == *same.begin ? same.first_state : identities[found].state;
+    // The group's slot holds its first entry's state: no entry to read.
+    *state = found == *same.begin ? same.first_state : state_of(identities[found]);
     int64_t step = found >= start ? found - start : found - start + count;
-    array->in_file_order = step < 2;
+    lookup->in_file_order = step < 2;
   }
   lookup_cursor = found;
   return found;
 }
 
-// Lookups in a reordered file land on random slots of the previous array's
-// groups, each a wait for memory. Asking for the slot of the lookup some
-// entries ahead lets those waits overlap; no answer depends on it.
-void warm_lookups_ahead(const entry_identity *current, int32_t count, int32_t index,
-                        const stats_array &previous) {
-  const entry_groups &groups = previous.by_identity;
-  if (groups.built && index + 24 < count)
-    __builtin_prefetch(&home_slot(groups, current[index + 24].hash));
+// In a reordered file a lookup lands on a random slot of the previous
+// array's groups, each a wait: asking for the slot some lookups ahead lets
+// the waits overlap. No answer depends on it.
+void prefetch_lookup_ahead(const entry_identity *current, int32_t index, int32_t count,
+                           const stats_array &previous) {
+  const int32_t ahead = 16;
+  const entry_groups &groups = previous.lookup.by_identity;
+  if (groups.built && index + ahead < count)
+    __builtin_prefetch(&home_slot(groups, current[index + ahead].hash));
 }
 
 // changed_since_previous for the two entries' states alone.
@@ -167,17 +177,19 @@ bool change_is_reported(const entry_state &previous, const entry_state &current,
 void report_entry(stats_array *current, int32_t index, stats_array *previous,
                   bool hard_only, report_layout layout) {
   bool reported;
-  if (is_none(*previous)) {
+  const stats_entry &entry = current->entries[index];
+  if (!was_read(*previous)) {
     reported = show_on_first_poll(current, index, false, false, false, true);
   } else {
     const entry_identity *identities = identities_of(current);
-    const entry_identity &entry = identities[index];
-    warm_lookups_ahead(identities, current->count, index, *previous);
+    const entry_identity &identity = identities[index];
+    prefetch_lookup_ahead(identities, index, current->count, *previous);
     entry_state before;
-    int32_t match = find_named_entry(previous, entry.hash, entry.host, entry.service, &before);
-    reported = match < 0 || change_is_reported(before, entry.state, hard_only);
+    int32_t match =
+        find_named_entry(previous, identity.hash, identity.host, identity.service, &before);
+    reported = match < 0 || change_is_reported(before, state_of(identity), hard_only);
   }
-  if (reported) print_report_line(&current->entries[index], layout);
+  if (reported) print_report_line(&entry, layout);
 }
 
 bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
@@ -186,7 +198,7 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
   const stats_entry *entry = &array->entries[index];
   if (entry->state_type != state_hard) return false;
   if (!include_masked) {
-    if (host_is_down(array, entry)) return false;
+    if (masked_by_down_host(array, entry)) return false;
     if (has_no_checks(entry)) return false;
     if (in_downtime(entry) || has_downtime_in_effect(array, index)) return false;
   }
@@ -202,8 +214,24 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service) {
   entry_state state;
-  return find_named_entry(array, hash_of_names(group_key::identity, host, service), host, service,
-                          &state);
+  return find_named_entry(array, names_hash(host, service), host, service, &state);
+}
+
+bool has_downtime_in_effect(stats_array *array, int32_t index) {
+  std::vector<downtime_span> &downtimes = array->downtimes;
+  if (downtimes.empty()) return false;
+  if (!array->lookup.downtimes_ordered) {
+    std::sort(downtimes.begin(), downtimes.end(), hash_before);
+    array->lookup.downtimes_ordered = true;
+  }
+  const stats_entry &entry = array->entries[index];
+  downtime_span key = {identities_of(array)[index].hash, nullptr, nullptr, 0, 0};
+  auto same_hash = std::equal_range(downtimes.begin(), downtimes.end(), key, hash_before);
+  for (auto downtime = same_hash.first; downtime != same_hash.second; downtime++)
+    if (has_names(entry, downtime->host, downtime->service) &&
+        entry.last_update >= downtime->from && entry.last_update < downtime->until)
+      return true;
+  return false;
 }
 
 bool changed_since_previous(const stats_entry *previous,

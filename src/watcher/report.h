@@ -18,15 +18,16 @@ enum class report_layout { two_lines, one_line };
 extern int32_t lookup_cursor;
 
 // Decides whether entry `index` of the current array is reported (by the
-// first-poll rule when `previous` is none, else by the change rule against
-// it) and prints its report at once. Either array may gain the groupings
-// its lookups need.
+// first-poll rule when `previous` was not read, else by the change rule
+// against it) and prints its report at once. Either array may gain the
+// lookups it needs.
 void report_entry(stats_array *current, int32_t index, stats_array *previous,
                   bool hard_only, report_layout layout);
 
-// Whether entry `index` is a current HARD problem worth showing; the switches
-// let masked, silenced, acknowledged and OK entries through. Ends the process
-// for an entry that passes every other test with a state outside 0 to 3.
+// Whether entry `index` is a current HARD problem worth showing; the first
+// three switches let masked, silenced and acknowledged entries through, and
+// `hide_ok` keeps OK entries out. Ends the process for an entry that passes
+// every other test with a state outside 0 to 3.
 bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
                         bool include_notifications_disabled,
                         bool include_acknowledged, bool hide_ok);
@@ -35,6 +36,11 @@ bool show_on_first_poll(stats_array *array, int32_t index, bool include_masked,
 // and wrapping around, or -1. A success moves lookup_cursor there. A null
 // host or service matches only entries whose field is null as well.
 int32_t find_previous_entry(stats_array *array, const char *host, const char *service);
+
+// Whether one of the file's downtimes names the entry at `index` and spans
+// its last_update, whatever depth the entry reads: Nagios 4 writes its first
+// status file after a start before it restores its downtimes.
+bool has_downtime_in_effect(stats_array *array, int32_t index);
 
 // Whether the step from `previous` to `current` is a change to report: any
 // state change without `hard_only`, else only what the HARD rule admits.

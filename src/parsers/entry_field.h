@@ -1,7 +1,7 @@
 // A field of stats_entry that a status file fills, and how its text is read:
 // the one mapping from text to record that both parsers' tables are made of.
-#ifndef SENTREL_STATUS_ENTRY_FIELD_H
-#define SENTREL_STATUS_ENTRY_FIELD_H
+#ifndef SENTREL_PARSERS_ENTRY_FIELD_H
+#define SENTREL_PARSERS_ENTRY_FIELD_H
 
 #include <cstdint>
 #include <cstring>
@@ -30,11 +30,9 @@ struct entry_field {
 // A value's length when the caller does not know it: up to its NUL.
 constexpr size_t up_to_nul = SIZE_MAX;
 
-// Reads `value`, of `length` bytes, by the field's kind (a copy in `texts`,
-// or a number read like atoi, atol or atof) and stores it in `entry`,
-// replacing what was there. Only a text needs the length. The value must be
-// readable eight bytes past any of its bytes, as in a parser's line. Inline,
-// as the parsers store millions of values a poll.
+// Stores `value` (a text of `length` bytes copied into `texts`, or a number
+// read like atoi, atol or atof) into the field; it must be readable eight
+// bytes past its end, as a parser's line is. Inline: millions a poll.
 inline void store_value(const entry_field &field, const char *value, size_t length,
                         stats_entry *entry, text_arena *texts) {
   switch (field.kind) {

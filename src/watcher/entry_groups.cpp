@@ -1,44 +1,16 @@
-#include "status/entry_groups.h"
+#include "watcher/entry_groups.h"
 
 #include <cstring>
 
-#include "support/numbers.h"
+#include "status/stats_array.h"
 
 namespace {
-
-uint64_t mix(uint64_t hash, uint64_t word) {
-  hash = (hash ^ word) * 0x9e3779b97f4a7c15u;
-  return hash ^ (hash >> 32);
-}
-
-// The `length` bytes of a text eight at a time, then its length, so that a
-// missing text (hashed as a length no text has) differs from an empty one.
-// A `padded` text can be read eight bytes past its end, so its last bytes
-// are one read as well.
-uint64_t hash_text(uint64_t hash, const char *text, size_t length, bool padded) {
-  if (text == nullptr) return mix(hash, UINT64_MAX);
-  size_t at = 0;
-  for (; at + 8 <= length; at += 8) hash = mix(hash, little_endian_word(text + at));
-  size_t rest = length - at;
-  uint64_t tail = 0;
-  if (padded && rest > 0)
-    tail = little_endian_word(text + at) & (UINT64_MAX >> (64 - 8 * rest));
-  else
-    for (size_t i = 0; i < rest; i++)
-      tail |= static_cast<uint64_t>(static_cast<unsigned char>(text[at + i])) << (8 * i);
-  return mix(mix(hash, tail), length);
-}
 
 size_t length_of(const char *text) { return text != nullptr ? strlen(text) : 0; }
 
 const uint32_t shared_group = 1;
 
 uint32_t tag_of(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) & ~shared_group; }
-
-uint64_t key_hash(group_key key, const entry_identity &identity) {
-  return key == group_key::identity ? identity.hash
-                                    : hash_of_names(key, identity.host, nullptr);
-}
 
 const char long_names_mark = 2;
 
@@ -51,12 +23,13 @@ char *encode_name(char *to, const char *name, size_t length) {
 
 // Copies the names of a new group's key, whose first entry is `first`,
 // into its slot, or, when they do not fit, into the long names.
-void store_names(entry_groups *groups, group_slot *slot, const entry_identity &first) {
+void store_names(entry_groups *groups, group_slot *slot, const stats_entry &first) {
   bool both = groups->key == group_key::identity;
-  size_t host_length = length_of(first.host);
-  size_t service_length = both ? length_of(first.service) : 0;
-  size_t size = (first.host != nullptr ? host_length + 2 : 1) +
-                (!both ? 0 : first.service != nullptr ? service_length + 2 : 1);
+  const char *host = first.host_name, *service = first.service_description;
+  size_t host_length = length_of(host);
+  size_t service_length = both ? length_of(service) : 0;
+  size_t size = (host != nullptr ? host_length + 2 : 1) +
+                (!both ? 0 : service != nullptr ? service_length + 2 : 1);
   char *to = slot->names;
   if (size > sizeof slot->names) {
     size_t at = groups->long_names.size();
@@ -65,8 +38,8 @@ void store_names(entry_groups *groups, group_slot *slot, const entry_identity &f
     groups->long_names.resize(at + size);
     to = groups->long_names.data() + at;
   }
-  to = encode_name(to, first.host, host_length);
-  if (both) encode_name(to, first.service, service_length);
+  to = encode_name(to, host, host_length);
+  if (both) encode_name(to, service, service_length);
 }
 
 const char *names_of(const entry_groups &groups, const group_slot &slot) {
@@ -78,7 +51,7 @@ const char *names_of(const entry_groups &groups, const group_slot &slot) {
 
 // Whether the name copied at `*at` equals `name`; when it does, moves `*at`
 // past it.
-bool same_name(const char **at, const char *name) {
+bool matches_copied_name(const char **at, const char *name) {
   const char *copy = *at;
   if (*copy++ == 0) {
     *at = copy;
@@ -92,8 +65,8 @@ bool same_name(const char **at, const char *name) {
 bool key_matches(const entry_groups &groups, const group_slot &slot, const char *host,
                  const char *service) {
   const char *at = names_of(groups, slot);
-  if (!same_name(&at, host)) return false;
-  return groups.key == group_key::host_name || same_name(&at, service);
+  if (!matches_copied_name(&at, host)) return false;
+  return groups.key == group_key::host_name || matches_copied_name(&at, service);
 }
 
 // The slot that holds the group of (host, service), or the free slot where
@@ -129,15 +102,8 @@ void lay_out_groups(entry_groups *groups, int32_t group_count) {
 
 }  // namespace
 
-uint64_t hash_of_names(group_key key, const char *host, const char *service) {
-  uint64_t hash = hash_text(0, host, length_of(host), false);
-  if (key == group_key::identity) hash = hash_text(hash, service, length_of(service), false);
-  return hash;
-}
-
-uint64_t hash_of_line_names(const char *host, size_t host_length, const char *service,
-                            size_t service_length) {
-  return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
+uint64_t group_hash(group_key key, const char *host, const char *service) {
+  return names_hash(host, key == group_key::identity ? service : nullptr);
 }
 
 void clear_entry_groups(entry_groups *groups) {
@@ -149,37 +115,43 @@ void clear_entry_groups(entry_groups *groups) {
   groups->long_names.clear();
 }
 
-void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
-                        bool (*include)(const entry_identity &),
+void build_entry_groups(stats_array *array, group_key key, bool (*include)(const stats_entry &),
                         entry_groups *groups) {
   clear_entry_groups(groups);
   groups->key = key;
   groups->built = true;
+  const stats_entry *entries = array->entries;
+  const entry_identity *identities = identities_of(array);
   std::vector<int32_t> &included = groups->included;
-  for (int32_t i = 0; i < count; i++)
-    if (include == nullptr || include(identities[i])) included.push_back(i);
+  for (int32_t i = 0; i < array->count; i++) {
+    // Entries lie far apart, and slots land anywhere: asking for those some
+    // entries ahead lets the memory waits overlap.
+    if (include != nullptr && i + 8 < array->count) __builtin_prefetch(&entries[i + 8]);
+    if (include == nullptr || include(entries[i])) included.push_back(i);
+  }
   // A third of the slots stay free, which keeps the runs of taken slots
   // that a lookup passes short.
   groups->slots.assign(included.size() / 2 * 3 + 16, group_slot{});
-  groups->group_of.assign(static_cast<size_t>(count > 0 ? count : 0), -1);
+  groups->group_of.assign(static_cast<size_t>(array->count > 0 ? array->count : 0), -1);
 
   // A group number for every included entry, in file order, so that each
   // group's members come out ascending.
   int32_t group_count = 0;
   for (size_t k = 0; k < included.size(); k++) {
     int32_t i = included[k];
-    // Each insert lands on a random slot; asking for the one some entries
-    // ahead lets those memory waits overlap.
     if (key == group_key::identity && k + 16 < included.size())
       __builtin_prefetch(&home_slot(*groups, identities[included[k + 16]].hash));
-    const entry_identity &identity = identities[i];
-    uint64_t hash = key_hash(key, identity);
-    group_slot &slot = groups->slots[probe(*groups, hash, identity.host, identity.service)];
+    const stats_entry &entry = entries[i];
+    uint64_t hash = key == group_key::identity
+                        ? identities[i].hash
+                        : group_hash(key, entry.host_name, entry.service_description);
+    group_slot &slot =
+        groups->slots[probe(*groups, hash, entry.host_name, entry.service_description)];
     if (slot.first < 0) {
       slot.tag = tag_of(hash);
       slot.first = i;
-      slot.first_state = identity.state;
-      store_names(groups, &slot, identity);
+      slot.first_state = {entry.current_state, entry.state_type};
+      store_names(groups, &slot, entry);
       groups->group_of[static_cast<size_t>(i)] = group_count++;
     } else {
       slot.tag |= shared_group;

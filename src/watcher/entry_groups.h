@@ -1,8 +1,9 @@
-// Entries of one array grouped by their names, for lookups that must give the
-// same answer as a walk over the array but cannot afford one per entry. A
-// group holds the indices of the entries that share a key, ascending.
-#ifndef SENTREL_STATUS_ENTRY_GROUPS_H
-#define SENTREL_STATUS_ENTRY_GROUPS_H
+// Entries of one array grouped by their names, for the watcher's lookups that
+// must give the same answer as a walk over the array but cannot afford one
+// per entry. A group holds the indices of the entries that share a key,
+// ascending.
+#ifndef SENTREL_WATCHER_ENTRY_GROUPS_H
+#define SENTREL_WATCHER_ENTRY_GROUPS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -10,22 +11,12 @@
 
 #include "status/stats_entry.h"
 
+struct stats_array;
+
 // The state of an entry as a later poll's change rule reads it.
 struct entry_state {
   int32_t current_state;
   int32_t state_type;
-};
-
-// What a lookup reads of an entry: its names with the hash_of_names of its
-// identity, its state and its type. Kept in a dense array beside the
-// entries, which are large and far apart, so that a lookup touches one small
-// record.
-struct entry_identity {
-  uint64_t hash;
-  const char *host;
-  const char *service;
-  entry_state state;
-  int32_t type;
 };
 
 // What makes two entries one group. Names compare byte for byte, and a
@@ -35,11 +26,8 @@ enum class group_key {
   host_name,  // host_name alone
 };
 
-// A slot of the hash table, one cache line: a lookup in a reordered file
-// lands on a random slot, and reads that line and little else. The tag (part
-// of the key's hash) passes over most slots of other keys, the key is
-// compared with the slot's own copy of its names, and a group of one entry,
-// the usual case, is answered from the slot alone.
+// A slot of the hash table, one cache line: a lookup lands on one slot and
+// mostly reads it alone, a group of one entry answered from it.
 struct alignas(64) group_slot {
   uint32_t tag = 0;                  // high hash bits; the lowest bit: a group of more than one
   int32_t first = -1;                // the group's first entry index; -1 for a free slot
@@ -76,22 +64,17 @@ struct index_span {
   entry_state first_state = {0, 0};
 };
 
-// The hash of the names that make up `key`; equal names hash alike.
-uint64_t hash_of_names(group_key key, const char *host, const char *service);
-
-// hash_of_names of an identity whose names, of known lengths, lie in a
-// parser's line, which can be read eight bytes past their ends.
-uint64_t hash_of_line_names(const char *host, size_t host_length, const char *service,
-                            size_t service_length);
-
-// Groups the first `count` entries by `key`: all of them when `include` is
-// null, else those whose identity it holds for.
-void build_entry_groups(const entry_identity *identities, int32_t count, group_key key,
-                        bool (*include)(const entry_identity &),
+// Groups the entries of `array` by `key`: all of them when `include` is
+// null, else those it holds for.
+void build_entry_groups(stats_array *array, group_key key, bool (*include)(const stats_entry &),
                         entry_groups *groups);
 
+// The hash a group of `key` is found by: names_hash of its names, the
+// service's as missing for a host_name key.
+uint64_t group_hash(group_key key, const char *host, const char *service);
+
 // The group of the entries named `host` (and `service`, for an identity
-// key), whose hash_of_names is `hash`.
+// key), whose group_hash is `hash`.
 index_span find_entry_group(const entry_groups &groups, uint64_t hash, const char *host,
                             const char *service);
 
@@ -104,6 +87,25 @@ inline size_t home_index(const entry_groups &groups, uint64_t hash) {
 // That slot: the place to ask the memory for before the lookup itself.
 inline const group_slot &home_slot(const entry_groups &groups, uint64_t hash) {
   return groups.slots[home_index(groups, hash)];
+}
+
+// What the watcher builds from an array's entries the first time it needs
+// it, kept with the array.
+struct entry_lookup {
+  entry_groups by_identity;  // every entry, by host and service
+  // Whether the last lookup found its entry where an unchanged file order
+  // puts it; while it does not, lookups go straight to by_identity.
+  bool in_file_order = true;
+  entry_groups down_hosts;  // the host entries that mask their services
+  bool downtimes_ordered = false;  // the array's downtimes, by their hash
+};
+
+// Empties the lookup, keeping its memory for the next array.
+inline void clear_entry_lookup(entry_lookup *lookup) {
+  clear_entry_groups(&lookup->by_identity);
+  clear_entry_groups(&lookup->down_hosts);
+  lookup->in_file_order = true;
+  lookup->downtimes_ordered = false;
 }
 
 #endif
