@@ -45,7 +45,7 @@ buffered_reader::buffered_reader(int32_t fd, int32_t block_size)
 
 buffered_reader::~buffered_reader() { free(buffer); }
 
-void buffered_reader::garbage_collect() {
+void buffered_reader::compact() {
   int64_t unread = bytes_held - read_pos;
   if (read_pos == 0 || unread <= 0) return;
   memmove(buffer, buffer + read_pos, static_cast<size_t>(unread));
@@ -55,7 +55,7 @@ void buffered_reader::garbage_collect() {
 }
 
 int32_t buffered_reader::read_into_buffer() {
-  garbage_collect();
+  compact();
   size_t size = static_cast<size_t>(bytes_held) + static_cast<size_t>(block_size) + tail_size;
   char *resized = static_cast<char *>(realloc(buffer, size));
   if (resized == nullptr) realloc_failed();

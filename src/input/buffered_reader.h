@@ -41,9 +41,9 @@ class buffered_reader {
   // end of the data or once a read of a connection failed.
   int32_t read_into_buffer();
 
-  // Moves the unread bytes to the start of the buffer when a line runs past
-  // the end of the held data.
-  void garbage_collect();
+  // Moves the unread bytes, if any, to the start of the buffer, dropping the
+  // lines handed out before them; every read does so first.
+  void compact();
 
   // The offset of the end of the next line (its line feed, or the end of
   // the data), reading as needed; -1 once the data has ended.

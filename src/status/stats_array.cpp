@@ -59,7 +59,7 @@ uint64_t line_names_hash(const char *host, size_t host_length, const char *servi
   return hash_text(hash_text(0, host, host_length, true), service, service_length, true);
 }
 
-void record_identities(stats_array *array) {
+void recount_entries(stats_array *array) {
   int32_t count = array->count;
   array->identities.clear();
   for (array->count = 0; array->count < count;) {

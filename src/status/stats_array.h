@@ -83,13 +83,13 @@ inline void count_entry(stats_array *array, uint64_t hash) {
                                entry.current_state, entry.state_type});
 }
 
-// Records the identity of every entry afresh.
-void record_identities(stats_array *array);
+// Counts every entry afresh, for an array whose entries were set otherwise.
+void recount_entries(stats_array *array);
 
 // The identity of every entry, recorded from the entries first for an array
 // that was not counted by count_entry. Inline, as lookups ask twice an entry.
 inline const entry_identity *identities_of(stats_array *array) {
-  if (array->identities.size() != static_cast<size_t>(array->count)) record_identities(array);
+  if (array->identities.size() != static_cast<size_t>(array->count)) recount_entries(array);
   return array->identities.data();
 }
 
