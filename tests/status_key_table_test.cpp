@@ -9,6 +9,14 @@
 
 namespace {
 
+const status_key *find_status_key(const char *key, size_t length) {
+  return look_up_status_key(key, length).row;
+}
+
+bool is_ignored_status_key(const char *key, size_t length) {
+  return look_up_status_key(key, length).ignored;
+}
+
 TEST(status_key_table, every_row_is_found_by_its_own_key) {
   for (const status_key &row : status_key_table) {
     EXPECT_EQ(&row, find_status_key(row.key, strlen(row.key))) << row.key;

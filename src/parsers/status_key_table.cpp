@@ -208,11 +208,3 @@ key_lookup look_up_status_key(const char *key, size_t length) {
   if (number < status_key_count) return {&status_key_table[number], false};
   return {nullptr, true};
 }
-
-const status_key *find_status_key(const char *key, size_t length) {
-  return look_up_status_key(key, length).row;
-}
-
-bool is_ignored_status_key(const char *key, size_t length) {
-  return look_up_status_key(key, length).ignored;
-}

@@ -40,18 +40,12 @@ constexpr int32_t status_key_count = 78;
 extern const status_key status_key_table[status_key_count];
 
 // What the `length` bytes at `key` are (compared byte-wise, whole text): a
-// stored key's row, or a key known and not stored, or neither.
+// stored key's row, or a key today's writers add that is deliberately not
+// stored (custom variables, `_NAME`, included), or neither.
 struct key_lookup {
   const status_key *row;  // null unless stored
   bool ignored;
 };
 key_lookup look_up_status_key(const char *key, size_t length);
-
-// The row for the `length` bytes at `key`, or null.
-const status_key *find_status_key(const char *key, size_t length);
-
-// True for keys today's writers add that are deliberately not stored, custom
-// variables (`_NAME`) included.
-bool is_ignored_status_key(const char *key, size_t length);
 
 #endif
